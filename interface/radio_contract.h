@@ -1,0 +1,11 @@
+// What the radio switch service and the radio support library share besides the
+// RPC interface itself: where the radio state lives and the request strings.
+#pragma once
+
+// HKEY_LOCAL_MACHINE subkey owned by the Bluetooth port driver; neither deliverable creates it.
+inline constexpr char RadioSupportKeyPath[] =
+    "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support";
+// Query value | set value | enumerate subkeys, on both sides.
+inline constexpr unsigned long RadioSupportKeyAccess = 0x000B;
+// REG_DWORD: 1 while the radio's Bluetooth port interface is present, 0 once it is gone.
+inline constexpr char RadioStateValueName[] = "ZentRadioState";

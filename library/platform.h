@@ -1,0 +1,21 @@
+// The library's seam to the platform calls that a test machine cannot provide
+// (trace sessions) or that would make tests slow (pauses). Production code calls
+// these through LibraryPlatform; tests may point entries at a simulation.
+#pragma once
+
+#include <windows.h>
+#include <evntrace.h>
+
+struct LibraryPlatformCalls {
+    decltype(&::RegisterTraceGuidsA) RegisterTraceGuidsA;
+    decltype(&::UnregisterTraceGuids) UnregisterTraceGuids;
+    decltype(&::GetTraceLoggerHandle) GetTraceLoggerHandle;
+    decltype(&::GetTraceEnableLevel) GetTraceEnableLevel;
+    decltype(&::GetTraceEnableFlags) GetTraceEnableFlags;
+    decltype(&::TraceMessage) TraceMessage;
+    decltype(&::Sleep) Sleep;
+};
+
+// The platform's own functions; what LibraryPlatform holds unless a test swaps it.
+extern const LibraryPlatformCalls RealLibraryPlatform;
+extern LibraryPlatformCalls LibraryPlatform;

@@ -1,0 +1,43 @@
+#include "radio_key.h"
+
+#include "diagnostics.h"
+#include "radio_contract.h"
+
+RadioLibraryContextRecord* RadioLibraryContext;
+
+bool OpenBtRadioKey() {
+    if (!RadioLibraryContext->RadioKey) {
+        HKEY key = nullptr;
+        // The right to set values is asked for on purpose: a caller without it cannot load the library.
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key) != ERROR_SUCCESS) {
+            Report<EvKeyOpenFailed>();
+            return false;
+        }
+        RadioLibraryContext->RadioKey = key;
+    }
+    Report<EvKeyOpened>();
+    return true;
+}
+
+bool QueryBtRadioKeyValue() {
+    if (!RadioLibraryContext->RadioKey) {
+        OpenBtRadioKey();
+        if (!RadioLibraryContext->RadioKey) {
+            Report<EvKeyNotOpen>();
+            return false;
+        }
+    }
+    DWORD value = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof value;
+    LSTATUS status = RegQueryValueExA(RadioLibraryContext->RadioKey, RadioStateValueName, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(&value), &size);
+    if (status != ERROR_SUCCESS || type != REG_DWORD) {
+        Report<EvStateReadFailed>();
+        return false;
+    }
+    RadioLibraryContext->RadioState = static_cast<BYTE>(value);
+    // The reports carry the whole value as read, not the cached byte.
+    ReportValue<EvStateRead>(value, static_cast<int>(value));
+    return true;
+}

@@ -1,0 +1,16 @@
+// The library's context record and its access to the radio state value.
+#pragma once
+
+#include <windows.h>
+
+struct RadioLibraryContextRecord {
+    HKEY RadioKey;    // the open Radio Support key; null before it is opened and after it is closed
+    BYTE RadioState;  // low byte of the last value read successfully: 0 = off, else on
+};
+
+// Created zero-filled at process attach, released at process detach.
+extern RadioLibraryContextRecord* RadioLibraryContext;
+
+bool OpenBtRadioKey();
+// Re-reads ZentRadioState into RadioState; false leaves RadioState as it was.
+bool QueryBtRadioKeyValue();

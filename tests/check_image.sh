@@ -1,0 +1,25 @@
+#!/bin/sh
+# Checks a built image: it imports only system DLLs and, for a DLL, exports exactly
+# the names given (undecorated on both bitnesses).
+# Usage: check_image.sh OBJDUMP IMAGE [EXPORT...]
+set -eu
+objdump=$1 image=$2
+shift 2
+dump=$("$objdump" -p "$image")
+status=0
+for dll in $(printf '%s\n' "$dump" | sed -n 's/^\tDLL Name: //p'); do
+    case $(printf '%s' "$dll" | tr 'A-Z' 'a-z') in
+        kernel32.dll|advapi32.dll|msvcrt.dll|rpcrt4.dll|setupapi.dll|cfgmgr32.dll|bthprops.cpl|user32.dll) ;;
+        *) echo "$image imports $dll, which is not a system DLL"; status=1 ;;
+    esac
+done
+case $image in
+*.dll)
+    exports=$(printf '%s\n' "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
+    expected=$(printf '%s\n' "$@" | sed '/^$/d' | sort | tr '\n' ' ')
+    if [ "$exports" != "$expected" ]; then
+        echo "$image exports [$exports], expected [$expected]"
+        status=1
+    fi ;;
+esac
+exit $status

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "debug_capture.h"
+#include "lifecycle.h"
+#include "radio_key.h"
+#include "registry_fixture.h"
+#include "report_timeline.h"
+#include "sim_trace.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr char ReadFailedText[] = "QueryBtRadioKeyValue: Could Not Retrieve Registry Key Value!!! \n";
+
+// The library attached with the key present, every event switched on.
+class RadioStateRead : public testing::Test {
+protected:
+    void SetUp() override {
+        session.EnableAtRegistration(1, 0);
+        ASSERT_TRUE(DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr));
+        session.Messages.clear();
+    }
+    void TearDown() override { DllMain(nullptr, DLL_PROCESS_DETACH, nullptr); }
+
+    // Reads once so that the cached state holds a known value.
+    void PrimeState(DWORD value) {
+        SetRadioState(value);
+        ASSERT_TRUE(QueryBtRadioKeyValue());
+        session.Messages.clear();
+    }
+
+    ScopedRadioSupportKey key;
+    SimTraceSession session;
+};
+
+TEST_F(RadioStateRead, KeepsTheLowByteButReportsTheWholeValue) {
+    DebugCapture capture;
+    SetRadioState(257);
+    EXPECT_TRUE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioState, 1);
+    EXPECT_EQ(ReportTimeline(capture, session),
+              (Texts{"#18(257)", "QueryBtRadioKeyValue: Current BT RADIO STATE = 257 \n"}));
+
+    SetRadioState(256);
+    EXPECT_TRUE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioState, 0) << "256 counts as off";
+    SetRadioState(0xFFFFFFFF);
+    EXPECT_TRUE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioState, 0xFF);
+    EXPECT_EQ(capture.Texts().back(), "QueryBtRadioKeyValue: Current BT RADIO STATE = -1 \n");
+}
+
+TEST_F(RadioStateRead, RejectsEveryValueThatIsNotAFourByteDword) {
+    PrimeState(3);
+    const DWORD four = 1;
+    const ULONGLONG eight = 1;
+    struct Case {
+        const char* Name;
+        DWORD Type;
+        const void* Data;
+        DWORD Size;
+    } cases[] = {
+        {"REG_BINARY of 4 bytes", REG_BINARY, &four, sizeof four},
+        {"REG_SZ", REG_SZ, "1", 2},
+        {"REG_QWORD", REG_QWORD, &eight, sizeof eight},
+        {"REG_DWORD of 8 bytes", REG_DWORD, &eight, sizeof eight},
+        {"REG_DWORD_BIG_ENDIAN", REG_DWORD_BIG_ENDIAN, &four, sizeof four},
+        {"REG_NONE", REG_NONE, nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        DebugCapture capture;
+        SetRadioStateValue(c.Type, c.Data, c.Size);
+        EXPECT_FALSE(QueryBtRadioKeyValue()) << c.Name;
+        EXPECT_EQ(RadioLibraryContext->RadioState, 3) << c.Name;
+        EXPECT_EQ(capture.Texts(), Texts{ReadFailedText}) << c.Name;
+    }
+    EXPECT_EQ(EventList(session), Texts(std::size(cases), "#19"));
+}
+
+TEST_F(RadioStateRead, AMissingValueFailsEveryReadWithoutTouchingTheKey) {
+    PrimeState(1);
+    HKEY openKey = RadioLibraryContext->RadioKey;
+    DeleteRadioStateValue();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(QueryBtRadioKeyValue());
+        EXPECT_EQ(RadioLibraryContext->RadioKey, openKey);
+        EXPECT_EQ(RadioLibraryContext->RadioState, 1);
+    }
+    EXPECT_EQ(EventList(session), (Texts{"#19", "#19", "#19"}));
+    SetRadioState(0);
+    EXPECT_TRUE(QueryBtRadioKeyValue()) << "the same handle reads the value once it is back";
+}
+
+TEST_F(RadioStateRead, AKeyThatIsNotOpenIsOpenedOnDemand) {
+    RegCloseKey(RadioLibraryContext->RadioKey);
+    RadioLibraryContext->RadioKey = nullptr;
+    SetRadioState(1);
+    DebugCapture capture;
+    EXPECT_TRUE(QueryBtRadioKeyValue());
+    EXPECT_NE(RadioLibraryContext->RadioKey, nullptr);
+    EXPECT_EQ(ReportTimeline(capture, session),
+              (Texts{"#16", "OpenBtRadioKey: Registry Key Opened Successfully !!! \n", "#18(1)",
+                     "QueryBtRadioKeyValue: Current BT RADIO STATE = 1 \n"}));
+}
+
+TEST_F(RadioStateRead, AKeyThatCannotBeOpenedFailsTheRead) {
+    PrimeState(1);
+    RegCloseKey(RadioLibraryContext->RadioKey);
+    RadioLibraryContext->RadioKey = nullptr;
+    DeleteRadioSupportKey();
+    DebugCapture capture;
+    EXPECT_FALSE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioKey, nullptr);
+    EXPECT_EQ(RadioLibraryContext->RadioState, 1);
+    EXPECT_EQ(ReportTimeline(capture, session),
+              (Texts{"#15", "OpenBtRadioKey: Could Not Open Registry key!!! \n", "#20",
+                     "QueryBtRadioKeyValue: Registry Key Not Opened SO FAR !!! \n"}));
+}
+
+}  // namespace
