@@ -1,0 +1,51 @@
+// The service's seam to what a test machine cannot provide: the radio's device node
+// and the class installer, the Bluetooth port interface, device-interface
+// notifications, radio enumeration, and long waits. Production code makes these
+// calls through ServicePlatform; tests point entries at a simulated radio.
+// Everything else (registry, SCM, RPC, events, token privileges) is called directly.
+#pragma once
+
+#include <windows.h>
+#include <bluetoothapis.h>
+#include <cfgmgr32.h>
+#include <setupapi.h>
+
+struct ServicePlatformCalls {
+    // Device enumeration and the class installer.
+    decltype(&::SetupDiGetClassDevsExA) SetupDiGetClassDevsExA;
+    decltype(&::SetupDiGetDeviceInfoListDetailA) SetupDiGetDeviceInfoListDetailA;
+    decltype(&::SetupDiEnumDeviceInfo) SetupDiEnumDeviceInfo;
+    decltype(&::CM_Get_Device_ID_ExA) CM_Get_Device_ID_ExA;
+    decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA;
+    decltype(&::SetupDiSetClassInstallParamsA) SetupDiSetClassInstallParamsA;
+    decltype(&::SetupDiCallClassInstaller) SetupDiCallClassInstaller;
+    decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA;
+    decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces;
+    decltype(&::SetupDiGetDeviceInterfaceDetailA) SetupDiGetDeviceInterfaceDetailA;
+    decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList;
+
+    // The Bluetooth port interface; CloseHandle here closes only handles that came
+    // from this seam (the port interface and radio handles).
+    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::DeviceIoControl) DeviceIoControl;
+    decltype(&::CloseHandle) CloseHandle;
+
+    // Device-interface notifications.
+    decltype(&::RegisterDeviceNotificationA) RegisterDeviceNotificationA;
+    decltype(&::UnregisterDeviceNotification) UnregisterDeviceNotification;
+
+    // Radio enumeration of bthprops.cpl.
+    decltype(&::BluetoothFindFirstRadio) BluetoothFindFirstRadio;
+    decltype(&::BluetoothFindNextRadio) BluetoothFindNextRadio;
+    decltype(&::BluetoothGetRadioInfo) BluetoothGetRadioInfo;
+    decltype(&::BluetoothFindRadioClose) BluetoothFindRadioClose;
+
+    // Time: pauses, elapsed time, and timed waits on an event.
+    decltype(&::Sleep) Sleep;
+    decltype(&::GetTickCount) GetTickCount;
+    decltype(&::WaitForSingleObject) WaitForSingleObject;
+};
+
+// The platform's own functions; what ServicePlatform holds unless a test swaps it.
+extern const ServicePlatformCalls RealServicePlatform;
+extern ServicePlatformCalls ServicePlatform;
