@@ -1,0 +1,4 @@
+#include "service_state.h"
+
+HANDLE SwitchDoneEvent;
+volatile BYTE ServicePaused;
