@@ -79,4 +79,30 @@ TEST(ServiceFromConsole, WithoutArgumentsEndsAtOnceSilentlyWithExitCodeZero) {
     EXPECT_LT(run.ElapsedMs, 5000u);
 }
 
+TEST(ServiceImage, CarriesItsVersionResourceAndAsInvokerManifest) {
+    const std::string path = ServiceProgramPath();
+    HMODULE image = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC manifest = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(manifest, nullptr) << "a program's manifest has resource ID 1";
+    std::string text(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                     SizeofResource(image, manifest));
+    EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos) << text;
+    FreeLibrary(image);
+
+    DWORD ignored;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    char* value;
+    UINT length;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileDescription",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, "Zentrik Bluetooth Radio Control Service");
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OriginalFilename",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, path.substr(path.find_last_of('\\') + 1).c_str());
+}
+
 }  // namespace
