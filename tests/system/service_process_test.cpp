@@ -16,8 +16,8 @@ namespace {
 class ServiceProcess : public testing::Test {
 protected:
     void SetUp() override {
-        DeleteSimulatedRadioSettings();
-        WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 40);
+        ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
+        ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 40), ERROR_SUCCESS);
         SetRadioState(1);
     }
     void TearDown() override { DeleteSimulatedRadioSettings(); }
@@ -34,14 +34,36 @@ TEST_F(ServiceProcess, RequestsWhilePausedReturnAtOnceAndSwitchNothing) {
     RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
     RequestRadioSwitch(binding.Handle(), EnableRadioRequest);
     EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ(ReadSimulatedRadioSetting(SimulatedRadioEnabledValue), -1) << "the radio was never changed";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), -1) << "the radio was never changed";
     EXPECT_EQ(ReadRadioState(), 1);
 
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_CONTINUE), DWORD{NO_ERROR});
     RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    EXPECT_EQ(ReadSimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
     EXPECT_EQ(ReadRadioState(), 0);
 }
+
+// The same with the service of this bitness ("same") and of the other one ("peer").
+class ServiceOfEitherBitness : public ServiceProcess, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ServiceOfEitherBitness, ASwitchCompletesByItsDeviceEvent) {
+    const std::string path = SimulatedServicePathFor(GetParam());
+    if (path.empty()) GTEST_SKIP() << "the other bitness's build is missing: build both presets";
+    SimulatedService service(path);
+    ASSERT_TRUE(service.StartServing());
+    RadioBinding binding;
+    DWORD start = GetTickCount();
+    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
+    EXPECT_LT(GetTickCount() - start, 2900u) << "released by the removal, not by the limit";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
+    EXPECT_EQ(ReadRadioState(), 0);
+    RequestRadioSwitch(binding.Handle(), EnableRadioRequest);
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 1);
+    EXPECT_EQ(ReadRadioState(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Service, ServiceOfEitherBitness, testing::Values("same", "peer"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 TEST_F(ServiceProcess, StopWhileARequestWaitsReportsStoppedOnlyAfterTheRequestReturned) {
     SimulatedService service(SimulatedServicePath());
@@ -85,7 +107,7 @@ TEST_F(ServiceProcess, TheRemoteStopEndsTheServiceWithoutStopPending) {
 }
 
 TEST_F(ServiceProcess, AFailedStartUpReportsStoppedWithItsError) {
-    WriteSimulatedRadioSetting(SimulatedRadioNotificationErrorValue, ERROR_INVALID_PARAMETER);
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioNotificationErrorValue, ERROR_INVALID_PARAMETER), ERROR_SUCCESS);
     SimulatedService service(SimulatedServicePath());
     ASSERT_EQ(service.Scm().Start(), DWORD{NO_ERROR}) << "running was reported first";
     SERVICE_STATUS_PROCESS seen = service.Scm().WaitForState(SERVICE_STOPPED, 10000);

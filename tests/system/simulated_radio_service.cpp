@@ -8,18 +8,7 @@
 
 namespace {
 
-DWORD ReadSetting(const char* name, DWORD fallback) {
-    DWORD value = 0, size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, SimulatedRadioKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
-        return fallback;
-    return value;
-}
-
-void PublishRadioEnabled(DWORD enabled) {
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, SimulatedRadioKeyPath, SimulatedRadioEnabledValue, REG_DWORD, &enabled,
-                    sizeof enabled);
-}
+void PublishRadioEnabled(DWORD enabled) { WriteSimulatedRadioSetting(SimulatedRadioEnabledValue, enabled); }
 
 // Where the platform would hand the event to the service's control handler.
 DWORD DeliverDeviceEvent(DWORD eventType, DEV_BROADCAST_HDR* data) {
@@ -33,14 +22,15 @@ DWORD DeliverDeviceEvent(DWORD eventType, DEV_BROADCAST_HDR* data) {
 int main() {
     SimRadio sim;
     size_t radio = sim.AddStandardRadio();
-    sim.Node(radio).Enabled = ReadSetting(SimulatedRadioEnabledValue, 1) != 0;
-    sim.Node(radio).Present = ReadSetting(SimulatedRadioPresentValue, 1) != 0;
-    sim.TimeScale = ReadSetting(SimulatedRadioTimeScaleValue, 1);
+    sim.Node(radio).Enabled = ReadSimulatedRadioSetting(SimulatedRadioEnabledValue, 1) != 0;
+    sim.Node(radio).Present = ReadSimulatedRadioSetting(SimulatedRadioPresentValue, 1) != 0;
+    sim.TimeScale = ReadSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 1);
     if (sim.TimeScale == 0) sim.TimeScale = 1;
     sim.EventDelivery = SimEventDelivery::Background;
-    sim.EventDelayMs = ReadSetting(SimulatedRadioEventDelayValue, 100);
+    sim.EventDelayMs = ReadSimulatedRadioSetting(SimulatedRadioEventDelayValue, 100);
     sim.RequireNotificationRegistration = true;
-    if (DWORD error = ReadSetting(SimulatedRadioNotificationErrorValue, 0)) sim.NotificationRegistration.FailAlways(error);
+    if (DWORD error = ReadSimulatedRadioSetting(SimulatedRadioNotificationErrorValue, 0))
+        sim.NotificationRegistration.FailAlways(error);
     sim.SetDeviceEventSink(DeliverDeviceEvent);
 
     RunAsService();

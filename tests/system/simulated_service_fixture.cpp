@@ -13,11 +13,9 @@ constexpr char ServiceName[] = "Zentrik Bluetooth Radio Control Service";
 #ifdef _WIN64
 constexpr char SimulatedServiceFile[] = "radioswitchsvcsim64.exe";
 constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim.exe";
-constexpr char PeerLibraryFile[] = "radioswitch.dll";
 #else
 constexpr char SimulatedServiceFile[] = "radioswitchsvcsim.exe";
 constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim64.exe";
-constexpr char PeerLibraryFile[] = "radioswitch64.dll";
 #endif
 
 // The other build's bin folder as this process names it: a Unix path from the build
@@ -41,24 +39,14 @@ std::string PeerFile(const char* name) {
 
 std::string SimulatedServicePath() { return BinaryDirectory() + SimulatedServiceFile; }
 std::string PeerSimulatedServicePath() { return PeerFile(PeerSimulatedServiceFile); }
-std::string PeerLibraryPath() { return PeerFile(PeerLibraryFile); }
-
-void WriteSimulatedRadioSetting(const char* name, DWORD value) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, SimulatedRadioKeyPath, name, REG_DWORD, &value, sizeof value),
-              ERROR_SUCCESS);
+std::string SimulatedServicePathFor(const std::string& bitness) {
+    return bitness == "peer" ? PeerSimulatedServicePath() : SimulatedServicePath();
 }
 
-long long ReadSimulatedRadioSetting(const char* name) {
-    DWORD value = 0, size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, SimulatedRadioKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
-        return -1;
-    return value;
-}
-
-void DeleteSimulatedRadioSettings() {
-    LSTATUS status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, SimulatedRadioKeyPath);
-    ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
+long long SimulatedRadioSetting(const char* name) {
+    constexpr DWORD missing = 0xDEADBEEF;
+    DWORD value = ReadSimulatedRadioSetting(name, missing);
+    return value == missing ? -1LL : static_cast<long long>(value);
 }
 
 bool WaitForRadioPipe(DWORD timeoutMs) {

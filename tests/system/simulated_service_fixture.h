@@ -14,13 +14,11 @@
 // that build is missing).
 std::string SimulatedServicePath();
 std::string PeerSimulatedServicePath();
-// The radio support DLL of the other bitness (empty when that build is missing).
-std::string PeerLibraryPath();
+// "same": this bitness's; "peer": the other one's.
+std::string SimulatedServicePathFor(const std::string& bitness);
 
-void WriteSimulatedRadioSetting(const char* name, DWORD value);
-// The value, or -1 when it is missing.
-long long ReadSimulatedRadioSetting(const char* name);
-void DeleteSimulatedRadioSettings();
+// A setting of the simulated-radio service, or -1 when it is missing.
+long long SimulatedRadioSetting(const char* name);
 
 // Waits until something listens on \pipe\ZkBtRcIf.
 bool WaitForRadioPipe(DWORD timeoutMs);

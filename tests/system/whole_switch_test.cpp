@@ -17,9 +17,9 @@ using IsEnabledFunction = DWORD(WINAPI*)(BOOL*);
 class WholeSwitch : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
-        servicePath = std::string(GetParam()) == "peer" ? PeerSimulatedServicePath() : SimulatedServicePath();
+        servicePath = SimulatedServicePathFor(GetParam());
         if (servicePath.empty()) GTEST_SKIP() << "the other bitness's build is missing: build both presets";
-        DeleteSimulatedRadioSettings();
+        ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
         SetRadioState(1);
         library = LoadLibraryA(LibraryPath().c_str());
         ASSERT_NE(library, nullptr) << GetLastError();
@@ -30,7 +30,7 @@ protected:
     }
     void TearDown() override {
         if (library) FreeLibrary(library);
-        DeleteSimulatedRadioSettings();
+        ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
     }
 
     template <typename Function>
@@ -57,12 +57,12 @@ TEST_P(WholeSwitch, OffThenOn) {
     EXPECT_EQ(RadioEnabled(), 1);
 
     EXPECT_EQ(enableRadio(FALSE), DWORD{ERROR_SUCCESS});
-    EXPECT_EQ(ReadSimulatedRadioSetting(SimulatedRadioEnabledValue), 0) << "the radio's node is disabled";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0) << "the radio's node is disabled";
     EXPECT_EQ(ReadRadioState(), 0);
     EXPECT_EQ(RadioEnabled(), 0);
 
     EXPECT_EQ(enableRadio(TRUE), DWORD{ERROR_SUCCESS});
-    EXPECT_EQ(ReadSimulatedRadioSetting(SimulatedRadioEnabledValue), 1) << "the radio's node is enabled again";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 1) << "the radio's node is enabled again";
     EXPECT_EQ(ReadRadioState(), 1);
     EXPECT_EQ(RadioEnabled(), 1);
 
