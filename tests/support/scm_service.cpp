@@ -19,7 +19,7 @@ std::string ServiceProgramPath() {
 #endif
 }
 
-TestService::TestService(const char* name, const std::string& binaryPath) {
+TestService::TestService(const char* name, const std::string& binaryPath) : name_(name) {
     manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     EXPECT_NE(manager_, nullptr) << GetLastError();
     if (!manager_) return;
@@ -34,8 +34,19 @@ TestService::~TestService() {
         SERVICE_STATUS status;
         if (Query().dwCurrentState != SERVICE_STOPPED) ControlService(service_, SERVICE_CONTROL_STOP, &status);
         WaitForState(SERVICE_STOPPED, 30000);
+        WaitForProcessExit(10000);
         DeleteService(service_);
         CloseServiceHandle(service_);
+        // The SCM removes the entry once nothing holds it; the next test may reuse the name.
+        DWORD start = GetTickCount();
+        while (SC_HANDLE still = OpenServiceA(manager_, name_.c_str(), SERVICE_QUERY_STATUS)) {
+            CloseServiceHandle(still);
+            if (GetTickCount() - start > 10000) {
+                ADD_FAILURE() << "the service was not removed";
+                break;
+            }
+            Sleep(20);
+        }
     }
     if (manager_) CloseServiceHandle(manager_);
     if (process_) CloseHandle(process_);

@@ -26,6 +26,7 @@ public:
     DWORD WaitForProcessExit(DWORD timeoutMs);
 
 private:
+    std::string name_;
     SC_HANDLE manager_ = nullptr;
     SC_HANDLE service_ = nullptr;
     HANDLE process_ = nullptr;
