@@ -11,6 +11,14 @@
 //   ... run the code under test ...
 //   sim.Log()                                  // the notable calls in order, e.g. "Sleep 500"
 //
+// Device events reach the service the way the control handler passes them on, e.g.
+//   sim.SetDeviceEventSink([](DWORD type, DEV_BROADCAST_HDR* data) -> DWORD {
+//       return RadioServiceCtrlHandler(SERVICE_CONTROL_DEVICEEVENT, type, data, nullptr); });
+// Radios for bthprops: sim.Radios = {{0x001122334455}, {0x2CE71A000001}}; (address
+// bytes 5..3 = 2C E7 1A is the vendor's); sim.FindRadioCloseSucceeds = false fails the close.
+//
+// One SimRadio at a time. ServicePlatform.CloseHandle closes only the simulation's own
+// handles (ports and radios); any other handle is refused and listed in InvalidCloses.
 // Every record below is written under the simulation's lock; read records after the
 // code under test has returned (and after WaitForEventsDelivered() with background
 // delivery). Configure nodes and scripts before the code under test runs.
@@ -208,8 +216,8 @@ public:
     bool FindRadioCloseSucceeds = true;
 
     // ---- Time. A pause or timed wait of n ms takes n / TimeScale ms (at least 1 ms when
-    // n > 0; INFINITE stays INFINITE); GetTickCount runs TimeScale times faster than real
-    // time from TickBase.
+    // n > 0; INFINITE stays INFINITE), so the 120000 ms request wait takes 1.2 s by
+    // default; GetTickCount runs TimeScale times faster than real time from TickBase.
     unsigned TimeScale = 100;
     DWORD TickBase = 0x10000000;
 
