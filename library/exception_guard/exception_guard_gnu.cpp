@@ -2,17 +2,19 @@
 // (exception_guard_x86_64.S, exception_guard_i686.S); the decisions are made here.
 #include "exception_guard.h"
 
+#include <cstddef>
+
 extern "C" {
 
 // 0 when function returned, 1 when an exception was caught.
 int ExceptionGuardCall(GuardedFunction function, void* context, ExceptionGuardFilter filter, DWORD* exceptionCode);
 
-// Called from the assembly handler on i686 (cdecl).
+#ifndef _WIN64
+// Called from the assembly handler (cdecl).
 int ExceptionGuardDecide(const EXCEPTION_RECORD* record, ExceptionGuardFilter filter) {
     return ExceptionGuardVerdict(record, filter);
 }
-
-#ifdef _WIN64
+#else
 // The guard's frame as the prologue leaves it: the establisher frame is rsp after it.
 struct GuardFrame {
     void* HomeArea[4];
