@@ -72,6 +72,12 @@ bool RadioServerProcess::WaitForExit(DWORD timeoutMs) {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+void RadioServerProcess::Terminate() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+}
+
 DWORD RadioServerProcess::ExitCode() const {
     DWORD code = STILL_ACTIVE;
     if (process_.hProcess) GetExitCodeProcess(process_.hProcess, &code);

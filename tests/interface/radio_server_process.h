@@ -26,6 +26,8 @@ public:
     bool Listening() const { return listening_; }
     // Waits for the process to end on its own (after opnum 1); false on time-out.
     bool WaitForExit(DWORD timeoutMs = 10000);
+    // Ends the server at once, as a crash would.
+    void Terminate();
     DWORD ExitCode() const;
     // What the server wrote when it ended: "server N", "request ..." (decoded), "stop".
     std::vector<std::string> Log() const;
