@@ -91,10 +91,7 @@ TEST(ClientStub, RaisesServerUnavailableWhenNothingListens) {
 // What a server receives, string for string, and how the server ends.
 class ClientToServer : public testing::TestWithParam<bool> {
 protected:
-    std::string ServerPath() const {
-        const std::string path = GetParam() ? PeerTestServerPath() : TestServerPath();
-        return path;
-    }
+    std::string ServerPath() const { return GetParam() ? PeerTestServerPath() : TestServerPath(); }
     int ServerBits() const { return GetParam() ? 96 - TestBits : TestBits; }
 };
 

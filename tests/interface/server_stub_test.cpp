@@ -89,16 +89,4 @@ TEST(ServerStub, StubDescriptor) {
     EXPECT_EQ(desc.Reserved5, 0u);
 }
 
-// The runtime accepts the records: register, listen, stop, unregister, all in process.
-TEST(ServerStub, RegistersAndListensOnTheEndpoint) {
-    auto* protseq = reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence));
-    auto* endpoint = reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint));
-    ASSERT_EQ(RpcServerUseProtseqEpA(protseq, 1234, endpoint, nullptr), RPC_S_OK);
-    ASSERT_EQ(RpcServerRegisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr), RPC_S_OK);
-    ASSERT_EQ(RpcServerListen(1, 1234, TRUE), RPC_S_OK);
-    EXPECT_EQ(RpcMgmtStopServerListening(nullptr), RPC_S_OK);
-    EXPECT_EQ(RpcMgmtWaitServerListen(), RPC_S_OK);
-    EXPECT_EQ(RpcServerUnregisterIf(nullptr, nullptr, FALSE), RPC_S_OK);
-}
-
 }  // namespace
