@@ -42,9 +42,9 @@ DWORD FailureCode(DWORD code) { return code != NO_ERROR ? code : ERROR_GEN_FAILU
 }  // namespace
 
 void RunAsService() {
-    static char serviceName[] = "Zentrik Bluetooth Radio Control Service";
-    static_assert(sizeof serviceName == sizeof RadioServiceName);
-    const SERVICE_TABLE_ENTRYA serviceTable[] = {{serviceName, RadioServiceMain}, {nullptr, nullptr}};
+    // The dispatcher only reads the name.
+    const SERVICE_TABLE_ENTRYA serviceTable[] = {{const_cast<LPSTR>(RadioServiceName), RadioServiceMain},
+                                                 {nullptr, nullptr}};
     if (!StartServiceCtrlDispatcherA(serviceTable)) GetLastError();
 }
 
