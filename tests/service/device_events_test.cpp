@@ -156,23 +156,4 @@ TEST_F(RadioDeviceEvents, AFailedWriteReleasesNobody) {
     EXPECT_FALSE(IsSet(SwitchDoneEvent));
 }
 
-TEST_F(RadioDeviceEvents, WithoutTheEventTheValueIsStillWritten) {
-    CloseHandle(SwitchDoneEvent);
-    SwitchDoneEvent = nullptr;
-    EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
-    EXPECT_EQ(ReadRadioState(), 1);
-}
-
-TEST_F(RadioDeviceEvents, WritesTheStateAsAFourByteDword) {
-    ASSERT_TRUE(WriteRadioState(1));
-    DWORD type = 0, value = 0, size = sizeof value;
-    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support",
-                           "ZentRadioState", RRF_RT_ANY, &type, &value, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, DWORD{REG_DWORD});
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(value, 1u);
-    EXPECT_FALSE(IsSet(SwitchDoneEvent)) << "writing alone releases nobody";
-}
-
 }  // namespace

@@ -69,20 +69,6 @@ TEST_P(WholeSwitch, OffThenOn) {
     EXPECT_EQ(service.Scm().Query().dwCurrentState, DWORD{SERVICE_RUNNING});
 }
 
-TEST_P(WholeSwitch, TheRadioKeepsItsStateAcrossARestartOfTheService) {
-    {
-        SimulatedService service(servicePath);
-        ASSERT_TRUE(service.StartServing());
-        ASSERT_EQ(enableRadio(FALSE), DWORD{ERROR_SUCCESS});
-    }
-    SimulatedService service(servicePath);
-    ASSERT_TRUE(service.StartServing());
-    EXPECT_EQ(RadioEnabled(), 0);
-    EXPECT_EQ(enableRadio(TRUE), DWORD{ERROR_SUCCESS});
-    EXPECT_EQ(ReadRadioState(), 1);
-    EXPECT_EQ(RadioEnabled(), 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(Service, WholeSwitch, testing::Values("same", "peer"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
