@@ -13,9 +13,10 @@ constexpr char IsEnabledName[] = "IsBluetoothRadioEnabled";
 // Extra settling time once the radio is confirmed off.
 constexpr DWORD SwitchedOffPauseMs = 500;
 
-// The request client keeps one module-wide binding, so one switch at a time: held
-// from the first read of the state until the switch is confirmed or has failed.
-// Statically initialised; nothing to create in DllMain.
+// The request client keeps one module-wide binding, so switches run one at a time.
+// Held from the first read of the state to the end of the wait, so that each switch
+// starts from the state the one before it left. Statically initialised: nothing to
+// create in DllMain.
 SRWLOCK SwitchLock = SRWLOCK_INIT;
 
 DWORD RejectInvalidParameter() {
