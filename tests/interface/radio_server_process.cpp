@@ -132,18 +132,25 @@ ScopedRadioBinding::~ScopedRadioBinding() {
     if (binding_) RpcBindingFree(&binding_);
 }
 
-SIZE_T CommittedPrivateBytes() {
+SIZE_T CommittedPrivateBytes(HANDLE process) {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region;
-    for (const char* address = nullptr; VirtualQuery(address, &region, sizeof region) == sizeof region;
+    for (const char* address = nullptr; VirtualQueryEx(process, address, &region, sizeof region) == sizeof region;
          address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
     }
     return total;
 }
 
-ULONG_PTR NextHandleValue() {
+ULONG_PTR NextHandleValue(HANDLE process) {
     HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (process == GetCurrentProcess()) {
+        CloseHandle(event);
+        return reinterpret_cast<ULONG_PTR>(event);
+    }
+    HANDLE there = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), event, process, &there, 0, FALSE, DUPLICATE_SAME_ACCESS)) there = nullptr;
     CloseHandle(event);
-    return reinterpret_cast<ULONG_PTR>(event);
+    if (there) DuplicateHandle(process, there, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE);
+    return reinterpret_cast<ULONG_PTR>(there);
 }

@@ -64,8 +64,10 @@ private:
     handle_t binding_ = nullptr;
 };
 
-// Committed private memory of this process; Wine's process memory counters stay 0.
-SIZE_T CommittedPrivateBytes();
+// Committed private memory of this process, or of another one opened with
+// PROCESS_QUERY_INFORMATION; Wine's process memory counters stay 0.
+SIZE_T CommittedPrivateBytes(HANDLE process = GetCurrentProcess());
 // A proxy for the handle count, which Wine does not report: the value of a new handle
-// grows when handles leak, since freed slots are reused first.
-ULONG_PTR NextHandleValue();
+// grows when handles leak, since freed slots are reused first. Another process must be
+// opened with PROCESS_DUP_HANDLE: the probe is a handle duplicated into it and closed again.
+ULONG_PTR NextHandleValue(HANDLE process = GetCurrentProcess());

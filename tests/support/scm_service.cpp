@@ -54,7 +54,10 @@ TestService::~TestService() {
 
 DWORD TestService::Start() {
     if (!StartServiceA(service_, 0, nullptr)) return GetLastError();
-    // Hold the process so that its exit code can be read after it has ended.
+    // Hold the process so that its exit code can be read after it has ended; a restart
+    // lets go of the one before.
+    if (process_) CloseHandle(process_);
+    process_ = nullptr;
     DWORD pid = Query().dwProcessId;
     if (pid) process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     return NO_ERROR;

@@ -783,6 +783,27 @@ void SimRadio::ClearLog() {
     state_->Log.clear();
 }
 
+void SimRadio::ClearRecords() {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    state_->Log.clear();
+    StoredParams.clear();
+    PropertyReads.clear();
+    InstanceIdReads.clear();
+    ListQueries.clear();
+    ListDetails.clear();
+    InterfaceDetailSizes.clear();
+    PortOpens.clear();
+    IoControls.clear();
+    Sleeps.clear();
+    Waits.clear();
+    NotificationRegistrations.clear();
+    ProducedEvents.clear();
+    DeliveredEvents.clear();
+    InvalidCloses.clear();
+    RadioFindParamSizes.clear();
+    RadioInfoSizes.clear();
+}
+
 size_t SimRadio::OpenDeviceLists() const {
     std::lock_guard<std::mutex> guard(state_->Lock);
     return state_->Lists.size();

@@ -231,6 +231,8 @@ public:
     // "FindRadioClose[ failed]", "RegisterNotification[ failed]", "UnregisterNotification".
     std::vector<std::string> Log() const;
     void ClearLog();
+    // Forgets the log and every record below, so that a long run keeps no history.
+    void ClearRecords();
 
     std::vector<SimStoredParams> StoredParams;
     std::vector<SimPropertyRead> PropertyReads;

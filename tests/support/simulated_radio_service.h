@@ -20,6 +20,8 @@ inline constexpr char SimulatedRadioTimeScaleValue[] = "TimeScale";
 inline constexpr char SimulatedRadioEventDelayValue[] = "EventDelayMs";
 // Nonzero: registering for device notifications fails with this error.
 inline constexpr char SimulatedRadioNotificationErrorValue[] = "NotificationError";
+// Nonzero: every class-installer call on the radio's node fails with this error.
+inline constexpr char SimulatedRadioInstallerErrorValue[] = "InstallerError";
 
 // The value, or `fallback` when it is missing.
 DWORD ReadSimulatedRadioSetting(const char* name, DWORD fallback);

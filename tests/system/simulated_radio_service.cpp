@@ -8,12 +8,16 @@
 
 namespace {
 
+SimRadio* Simulation;
+
 void PublishRadioEnabled(DWORD enabled) { WriteSimulatedRadioSetting(SimulatedRadioEnabledValue, enabled); }
 
 // Where the platform would hand the event to the service's control handler.
 DWORD DeliverDeviceEvent(DWORD eventType, DEV_BROADCAST_HDR* data) {
     if (eventType == DBT_DEVICEARRIVAL) PublishRadioEnabled(1);
     if (eventType == DBT_DEVICEREMOVECOMPLETE) PublishRadioEnabled(0);
+    // Nobody reads the simulation's records here: a long run must not pile them up.
+    Simulation->ClearRecords();
     return RadioServiceCtrlHandler(SERVICE_CONTROL_DEVICEEVENT, eventType, data, nullptr);
 }
 
@@ -21,6 +25,7 @@ DWORD DeliverDeviceEvent(DWORD eventType, DEV_BROADCAST_HDR* data) {
 
 int main() {
     SimRadio sim;
+    Simulation = &sim;
     size_t radio = sim.AddStandardRadio();
     sim.Node(radio).Enabled = ReadSimulatedRadioSetting(SimulatedRadioEnabledValue, 1) != 0;
     sim.Node(radio).Present = ReadSimulatedRadioSetting(SimulatedRadioPresentValue, 1) != 0;
@@ -31,6 +36,8 @@ int main() {
     sim.RequireNotificationRegistration = true;
     if (DWORD error = ReadSimulatedRadioSetting(SimulatedRadioNotificationErrorValue, 0))
         sim.NotificationRegistration.FailAlways(error);
+    if (DWORD error = ReadSimulatedRadioSetting(SimulatedRadioInstallerErrorValue, 0))
+        sim.Node(radio).Installer.FailAlways(error);
     sim.SetDeviceEventSink(DeliverDeviceEvent);
 
     RunAsService();
