@@ -19,6 +19,17 @@ bool OpenBtRadioKey() {
     return true;
 }
 
+namespace {
+
+LSTATUS ReadStateValue(DWORD& value, DWORD& type, DWORD& size) {
+    value = 0;
+    size = sizeof value;
+    return RegQueryValueExA(RadioLibraryContext->RadioKey, RadioStateValueName, nullptr, &type,
+                            reinterpret_cast<BYTE*>(&value), &size);
+}
+
+}  // namespace
+
 bool QueryBtRadioKeyValue() {
     if (!RadioLibraryContext->RadioKey) {
         OpenBtRadioKey();
@@ -27,11 +38,15 @@ bool QueryBtRadioKeyValue() {
             return false;
         }
     }
-    DWORD value = 0;
-    DWORD type = REG_NONE;
-    DWORD size = sizeof value;
-    LSTATUS status = RegQueryValueExA(RadioLibraryContext->RadioKey, RadioStateValueName, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(&value), &size);
+    DWORD value = 0, type = REG_NONE, size = 0;
+    LSTATUS status = ReadStateValue(value, type, size);
+    // A key deleted since it was opened stays dead behind its handle, even once the key
+    // is back: let go of it and read from the key that exists now.
+    if (status == ERROR_KEY_DELETED) {
+        RegCloseKey(RadioLibraryContext->RadioKey);
+        RadioLibraryContext->RadioKey = nullptr;
+        if (OpenBtRadioKey()) status = ReadStateValue(value, type, size);
+    }
     if (status != ERROR_SUCCESS || type != REG_DWORD) {
         Report<EvStateReadFailed>();
         return false;

@@ -12,5 +12,6 @@ struct RadioLibraryContextRecord {
 extern RadioLibraryContextRecord* RadioLibraryContext;
 
 bool OpenBtRadioKey();
-// Re-reads ZentRadioState into RadioState; false leaves RadioState as it was.
+// Re-reads ZentRadioState into RadioState; false leaves RadioState as it was. A key
+// deleted since it was opened is let go and opened again, so that a key made anew is read.
 bool QueryBtRadioKeyValue();
