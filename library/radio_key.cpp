@@ -47,7 +47,8 @@ bool QueryBtRadioKeyValue() {
         RadioLibraryContext->RadioKey = nullptr;
         if (OpenBtRadioKey()) status = ReadStateValue(value, type, size);
     }
-    if (status != ERROR_SUCCESS || type != REG_DWORD) {
+    // A REG_DWORD shorter than 4 bytes holds no state: its missing bytes would read as off.
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) {
         Report<EvStateReadFailed>();
         return false;
     }

@@ -12,6 +12,7 @@ struct RadioLibraryContextRecord {
 extern RadioLibraryContextRecord* RadioLibraryContext;
 
 bool OpenBtRadioKey();
-// Re-reads ZentRadioState into RadioState; false leaves RadioState as it was. A key
-// deleted since it was opened is let go and opened again, so that a key made anew is read.
+// Re-reads ZentRadioState, a REG_DWORD of exactly 4 bytes, into RadioState; false leaves
+// RadioState as it was. A key deleted since it was opened is let go and opened again, so
+// that a key made anew is read.
 bool QueryBtRadioKeyValue();
