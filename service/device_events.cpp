@@ -36,10 +36,27 @@ bool OpenRadioSupportKey() {
     return true;
 }
 
+namespace {
+
+LSTATUS SetStateValue(DWORD state) {
+    return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
+                          sizeof state);
+}
+
+}  // namespace
+
 bool WriteRadioState(DWORD state) {
     if (!OpenRadioSupportKey()) return false;
-    return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
-                          sizeof state) == ERROR_SUCCESS;
+    LSTATUS status = SetStateValue(state);
+    // A key deleted since it was opened stays dead behind its handle, even once the key
+    // is back: let go of it and write into the key that exists now.
+    if (status == ERROR_KEY_DELETED) {
+        RegCloseKey(RadioSupportKey);
+        RadioSupportKey = nullptr;
+        if (!OpenRadioSupportKey()) return false;
+        status = SetStateValue(state);
+    }
+    return status == ERROR_SUCCESS;
 }
 
 DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData) {

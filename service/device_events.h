@@ -5,7 +5,8 @@
 #include <windows.h>
 #include <dbt.h>
 
-// The open Radio Support key; opened by the first radio event, kept until exit.
+// The open Radio Support key; opened by the first radio event, kept until exit (or until
+// the key is found deleted).
 extern HKEY RadioSupportKey;
 
 // Interface 0 of the radio's USB device as it appears in a device path, after the
@@ -24,5 +25,6 @@ bool IsRadioDevicePath(const DEV_BROADCAST_DEVICEINTERFACE_W* record);
 // Opens RadioSupportKey unless it is already open.
 bool OpenRadioSupportKey();
 
-// Writes ZentRadioState as a REG_DWORD; true when the registry accepted it.
+// Writes ZentRadioState as a REG_DWORD; true when the registry accepted it. A key
+// deleted since it was opened is let go and opened again, so that a key made anew is written.
 bool WriteRadioState(DWORD state);
