@@ -16,8 +16,30 @@ DWORD StatusCheckPoint = 1;
 
 namespace {
 
+// The control handler, device events and the service main all report. One report at a
+// time, each sending the record as it stands then: a report never overtakes a newer one
+// with an older record, and never sends a record half rewritten by another thread.
+// Held for writing the record and sending it, never across anything else.
+SRWLOCK StatusLock = SRWLOCK_INIT;
+
+// Under StatusLock.
 DWORD ReportStatus() {
     return SetServiceStatus(RadioServiceStatusHandle, &RadioServiceStatus) ? NO_ERROR : GetLastError();
+}
+
+DWORD ReportState(DWORD state) {
+    AcquireSRWLockExclusive(&StatusLock);
+    RadioServiceStatus.dwCurrentState = state;
+    const DWORD result = ReportStatus();
+    ReleaseSRWLockExclusive(&StatusLock);
+    return result;
+}
+
+DWORD ReportUnchanged() {
+    AcquireSRWLockExclusive(&StatusLock);
+    const DWORD result = ReportStatus();
+    ReleaseSRWLockExclusive(&StatusLock);
+    return result;
 }
 
 void SetStatus(DWORD state, DWORD exitCode, DWORD checkPoint) {
@@ -33,8 +55,10 @@ void SetStatus(DWORD state, DWORD exitCode, DWORD checkPoint) {
 // Once running has been reported, a failed start-up says so with its error rather
 // than leaving the service "running" with nothing listening.
 void ReportStopped(DWORD exitCode) {
+    AcquireSRWLockExclusive(&StatusLock);
     SetStatus(SERVICE_STOPPED, exitCode, 0);
     ReportStatus();
+    ReleaseSRWLockExclusive(&StatusLock);
 }
 
 DWORD FailureCode(DWORD code) { return code != NO_ERROR ? code : ERROR_GEN_FAILURE; }
@@ -52,8 +76,10 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     SetStatus(0, NO_ERROR, 0);
     RadioServiceStatusHandle = RegisterServiceCtrlHandlerExA(RadioServiceName, RadioServiceCtrlHandler, nullptr);
     if (!RadioServiceStatusHandle) return;
+    AcquireSRWLockExclusive(&StatusLock);
     SetStatus(SERVICE_RUNNING, NO_ERROR, 0);
     ReportStatus();
+    ReleaseSRWLockExclusive(&StatusLock);
 
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
     filter.dbcc_size = sizeof filter;
@@ -89,22 +115,22 @@ DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID even
     switch (control) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
+        AcquireSRWLockExclusive(&StatusLock);
         SetStatus(SERVICE_STOP_PENDING, NO_ERROR, StatusCheckPoint++);
         ReportStatus();
+        ReleaseSRWLockExclusive(&StatusLock);
         return RpcMgmtStopServerListening(nullptr);
     case SERVICE_CONTROL_PAUSE:
-        RadioServiceStatus.dwCurrentState = SERVICE_PAUSED;
         ServicePaused = 1;
-        return ReportStatus();
+        return ReportState(SERVICE_PAUSED);
     case SERVICE_CONTROL_CONTINUE:
-        RadioServiceStatus.dwCurrentState = SERVICE_RUNNING;
         ServicePaused = 0;
-        return ReportStatus();
+        return ReportState(SERVICE_RUNNING);
     case SERVICE_CONTROL_DEVICEEVENT:
         if (ServicePaused != 1) HandleRadioDeviceEvent(eventType, static_cast<const DEV_BROADCAST_HDR*>(eventData));
-        return ReportStatus();
+        return ReportUnchanged();
     default:
-        return ReportStatus();
+        return ReportUnchanged();
     }
 }
 
