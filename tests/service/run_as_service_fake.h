@@ -1,0 +1,3 @@
+#pragma once
+
+extern int RunAsServiceCalls;
