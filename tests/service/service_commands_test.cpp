@@ -17,32 +17,6 @@ constexpr char TestName[] = "RadioSwitchTestService";
 
 std::vector<DWORD> Times(size_t count, DWORD ms) { return std::vector<DWORD>(count, ms); }
 
-struct ServiceConfig {
-    DWORD Type, StartType, ErrorControl, TagId;
-    std::string BinaryPath, LoadOrderGroup, Dependencies, Account, DisplayName;
-};
-
-ServiceConfig ReadConfig(const char* name) {
-    ServiceConfig config{};
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_CONFIG) : nullptr;
-    EXPECT_NE(service, nullptr) << name;
-    std::vector<BYTE> buffer(8192);
-    DWORD needed = 0;
-    auto* raw = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (service && QueryServiceConfigA(service, raw, buffer.size(), &needed)) {
-        auto text = [](const char* s) { return std::string(s ? s : "(null)"); };
-        config = {raw->dwServiceType, raw->dwStartType, raw->dwErrorControl, raw->dwTagId,
-                  text(raw->lpBinaryPathName), text(raw->lpLoadOrderGroup), text(raw->lpDependencies),
-                  text(raw->lpServiceStartName), text(raw->lpDisplayName)};
-    } else {
-        ADD_FAILURE() << "QueryServiceConfigA: " << GetLastError();
-    }
-    if (service) CloseServiceHandle(service);
-    if (manager) CloseServiceHandle(manager);
-    return config;
-}
-
 std::array<BYTE, 6> VendorAddress() { return RadioAddress(0x2C, 0xE7, 0x1A); }
 
 TEST(ServiceProbe, FindsOnlyRegisteredServices) {

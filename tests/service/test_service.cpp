@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "scm_test_service.h"
 #include "test_paths.h"
 
@@ -71,6 +73,27 @@ void RemoveServiceCompletely(const char* name) {
     }
     for (int i = 0; i < 200 && ServiceExists(name); ++i) Sleep(50);
     EXPECT_FALSE(ServiceExists(name)) << name << " is still registered";
+}
+
+ServiceConfig ReadConfig(const char* name) {
+    ServiceConfig config{};
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_CONFIG) : nullptr;
+    EXPECT_NE(service, nullptr) << name;
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* raw = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (service && QueryServiceConfigA(service, raw, buffer.size(), &needed)) {
+        auto text = [](const char* s) { return std::string(s ? s : "(null)"); };
+        config = {raw->dwServiceType, raw->dwStartType, raw->dwErrorControl, raw->dwTagId,
+                  text(raw->lpBinaryPathName), text(raw->lpLoadOrderGroup), text(raw->lpDependencies),
+                  text(raw->lpServiceStartName), text(raw->lpDisplayName)};
+    } else {
+        ADD_FAILURE() << "QueryServiceConfigA: " << GetLastError();
+    }
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return config;
 }
 
 ScopedTestService::ScopedTestService(const char* name, int startSteps, int stopSteps, DWORD waitHint)

@@ -15,6 +15,12 @@ bool ServiceExists(const char* name);
 // Ends the service's process if it runs, deletes the service, waits until it is gone.
 void RemoveServiceCompletely(const char* name);
 
+struct ServiceConfig {
+    DWORD Type, StartType, ErrorControl, TagId;
+    std::string BinaryPath, LoadOrderGroup, Dependencies, Account, DisplayName;  // "(null)" for none
+};
+ServiceConfig ReadConfig(const char* name);
+
 class ScopedTestService {
 public:
     ScopedTestService(const char* name, int startSteps, int stopSteps, DWORD waitHint);

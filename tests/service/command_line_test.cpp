@@ -1,0 +1,82 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fake_radios.h"
+#include "run_as_service_fake.h"
+#include "service_commands.h"
+#include "sim_clock.h"
+#include "test_service.h"
+
+namespace {
+
+// The commands act on the service's own name, registered here with the test service.
+class CommandLine : public testing::Test {
+protected:
+    void Run(const char* word) {
+        std::memset(CommandWord, 0, sizeof CommandWord);
+        std::memset(ModulePath, 0, sizeof ModulePath);
+        std::strncpy(CommandWord, word, CommandBufferSize - 1);
+        RunAsServiceCalls = 0;
+        RunServiceCommand();
+    }
+    DWORD State() { return QueryTestService(RadioServiceName).dwCurrentState; }
+
+    SimClock Clock;
+    FakeRadios Radios{{{RadioAddress(0x2C, 0xE7, 0x1A)}}};
+    ScopedTestService Service{RadioServiceName, 0, 0, 0};
+};
+
+TEST_F(CommandLine, AnyOtherWordRunsAsTheService) {
+    for (const char* word : {"", "-install", "/install", "installx", "install ", "-remove", "removex", "/stop",
+                             "stops", "/start", "xyz"}) {
+        Run(word);
+        EXPECT_EQ(RunAsServiceCalls, 1) << word;
+        ASSERT_TRUE(ServiceExists(RadioServiceName)) << word;
+        EXPECT_EQ(State(), DWORD{SERVICE_STOPPED}) << word;
+    }
+    EXPECT_EQ(Radios.FindFirstCalls, 0);
+}
+
+TEST_F(CommandLine, StartStartsAndThenRunsAsTheService) {
+    Run("Start");
+    EXPECT_EQ(State(), DWORD{SERVICE_RUNNING});
+    EXPECT_EQ(RunAsServiceCalls, 1);
+}
+
+TEST_F(CommandLine, StopStopsAndEnds) {
+    Service.Start();
+    Run("STOP");
+    EXPECT_EQ(State(), DWORD{SERVICE_STOPPED});
+    EXPECT_EQ(RunAsServiceCalls, 0);
+}
+
+TEST_F(CommandLine, InstallOfARegisteredServiceOnlyStartsIt) {
+    const std::string before = TestServiceCommandLine(RadioServiceName, 0, 0, 0);
+    Run("INSTALL");
+    EXPECT_EQ(State(), DWORD{SERVICE_RUNNING});
+    EXPECT_EQ(ReadConfig(RadioServiceName).BinaryPath, before);
+    EXPECT_EQ(ReadConfig(RadioServiceName).StartType, DWORD{SERVICE_DEMAND_START});
+    EXPECT_EQ(RunAsServiceCalls, 0);
+    EXPECT_EQ(Radios.FindFirstCalls, 0) << "the radio is prepared only when the service is created";
+}
+
+TEST_F(CommandLine, RemoveDeletesAndEnds) {
+    Run("ReMoVe");
+    EXPECT_FALSE(ServiceExists(RadioServiceName));
+    EXPECT_EQ(RunAsServiceCalls, 0);
+}
+
+TEST_F(CommandLine, ModulePathIsTheProgramsOwnPath) {
+    Run("stop");
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    ASSERT_LT(length, 199u) << "this test's own path is too long for the buffer";
+    ASSERT_EQ(std::strchr(path, ' '), nullptr) << "a path with a space is registered quoted";
+    EXPECT_STREQ(ModulePath, path);
+}
+
+}  // namespace
