@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "fake_radios.h"
 #include "radio_instances.h"
 #include "radio_preparation.h"
-#include "sim_clock.h"
+#include "sim_radio.h"
 
 namespace {
 
@@ -86,58 +86,57 @@ TEST(RemoteWake, AnEnumerationErrorEndsTheWalk) {
     ExpectWakeValues("Z&0", "missing");
 }
 
-std::array<BYTE, 6> VendorAddress() { return RadioAddress(0x2C, 0xE7, 0x1A); }
+using Log = std::vector<std::string>;
 
 TEST(VendorRadioProbe, NoRadioAnswersAtOnce) {
-    SimClock clock;
-    FakeRadios radios({});
+    SimRadio sim;
     EXPECT_FALSE(IsVendorRadioPresent());
-    EXPECT_EQ(radios.FindFirstCalls, 1);
-    EXPECT_TRUE(clock.Sleeps.empty());
-    EXPECT_FALSE(radios.SearchClosed) << "there was no search to close";
-    EXPECT_TRUE(radios.Closed.empty());
+    EXPECT_EQ(sim.Log(), Log{"FindFirstRadio none"});
+    EXPECT_EQ(sim.RadioFindParamSizes, std::vector<DWORD>{4});
+
+    sim.ClearLog();
+    sim.Radios = {{0x2CE71A000001}};
+    sim.FindFirstRadio.FailTimes(1);
+    EXPECT_FALSE(IsVendorRadioPresent());
+    EXPECT_EQ(sim.Log(), Log{"FindFirstRadio failed"});
 }
 
-TEST(VendorRadioProbe, OtherRadiosCostAPauseEachAndDoNotMatch) {
+TEST(VendorRadioProbe, AnotherVendorsRadioCostsAPauseAndDoesNotMatch) {
     // The identifier read from the wrong end, or from the low bytes, is another vendor's.
-    for (auto address : {RadioAddress(0x00, 0x11, 0x22), RadioAddress(0x1A, 0xE7, 0x2C),
-                         RadioAddress(0x2C, 0xE7, 0x1B), std::array<BYTE, 6>{0x1A, 0xE7, 0x2C, 0, 0, 0}}) {
-        SimClock clock;
-        FakeRadios radios({{address}});
-        EXPECT_FALSE(IsVendorRadioPresent());
-        EXPECT_EQ(clock.Sleeps, std::vector<DWORD>{500});
-        EXPECT_TRUE(radios.SearchClosed);
-        EXPECT_EQ(radios.Closed, std::vector<HANDLE>{FakeRadios::RadioHandle(0)});
+    for (BTH_ADDR address : {0x001122334455ull, 0x1AE72C000001ull, 0x2CE71B000001ull, 0x0000002CE71Aull}) {
+        SimRadio sim;
+        sim.Radios = {{address}};
+        EXPECT_FALSE(IsVendorRadioPresent()) << std::hex << address;
+        EXPECT_EQ(sim.Log(), (Log{"FindFirstRadio", "GetRadioInfo 0", "Sleep 500", "CloseRadio 0",
+                                  "FindNextRadio none", "FindRadioClose"}));
+        EXPECT_EQ(sim.RadioInfoSizes, std::vector<DWORD>{520});
+        EXPECT_EQ(sim.OpenRadioHandles(), 0u);
     }
 }
 
-TEST(VendorRadioProbe, VendorsRadioAfterAnotherMatches) {
-    SimClock clock;
-    FakeRadios radios({{RadioAddress(0x00, 0x11, 0x22)}, {VendorAddress()}, {VendorAddress()}});
+TEST(VendorRadioProbe, VendorsRadioAfterAnotherMatchesAndEndsTheWalk) {
+    SimRadio sim;
+    sim.Radios = {{0x001122334455}, {0x2CE71A000001}, {0x2CE71A000002}};
     EXPECT_TRUE(IsVendorRadioPresent());
-    EXPECT_EQ(clock.Sleeps, std::vector<DWORD>{500});
-    EXPECT_EQ(radios.Opened.size(), 2u) << "the walk goes on past the match";
-    EXPECT_TRUE(radios.SearchClosed);
-    EXPECT_EQ(radios.Closed, radios.Opened);
+    EXPECT_EQ(sim.Log(), (Log{"FindFirstRadio", "GetRadioInfo 0", "Sleep 500", "CloseRadio 0", "FindNextRadio",
+                              "GetRadioInfo 1", "FindRadioClose", "CloseRadio 1"}));
+    EXPECT_EQ(sim.OpenRadioHandles(), 0u);
 }
 
 TEST(VendorRadioProbe, FailedRadioInfoEndsTheWalk) {
-    SimClock clock;
-    FakeRadios radios({{VendorAddress(), ERROR_INVALID_HANDLE}, {VendorAddress()}});
+    SimRadio sim;
+    sim.Radios = {{0x2CE71A000001, ERROR_INVALID_FUNCTION}, {0x2CE71A000002}};
     EXPECT_FALSE(IsVendorRadioPresent());
-    EXPECT_TRUE(clock.Sleeps.empty());
-    EXPECT_EQ(radios.Opened.size(), 1u);
-    EXPECT_TRUE(radios.SearchClosed);
-    EXPECT_EQ(radios.Closed, radios.Opened);
+    EXPECT_EQ(sim.Log(), (Log{"FindFirstRadio", "GetRadioInfo 0 failed", "FindRadioClose", "CloseRadio 0"}));
 }
 
 TEST(VendorRadioProbe, SearchThatFailsToCloseUndoesAMatch) {
-    SimClock clock;
-    FakeRadios radios({{VendorAddress()}});
-    radios.CloseResult = FALSE;
+    SimRadio sim;
+    sim.Radios = {{0x2CE71A000001}};
+    sim.FindRadioCloseSucceeds = false;
     EXPECT_FALSE(IsVendorRadioPresent());
-    EXPECT_TRUE(clock.Sleeps.empty());
-    EXPECT_EQ(radios.Closed, std::vector<HANDLE>{FakeRadios::RadioHandle(0)});
+    EXPECT_EQ(sim.Log(), (Log{"FindFirstRadio", "GetRadioInfo 0", "FindRadioClose failed", "CloseRadio 0"}));
+    EXPECT_EQ(sim.OpenRadioHandles(), 0u);
 }
 
 // The real enumeration under Wine finds no radio; bthprops.cpl is loaded only by that first call.

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "fake_radios.h"
 #include "radio_instances.h"
 #include "service_commands.h"
 #include "sim_clock.h"
+#include "sim_radio.h"
 #include "test_service.h"
 
 namespace {
@@ -17,7 +17,14 @@ constexpr char TestName[] = "RadioSwitchTestService";
 
 std::vector<DWORD> Times(size_t count, DWORD ms) { return std::vector<DWORD>(count, ms); }
 
-std::array<BYTE, 6> VendorAddress() { return RadioAddress(0x2C, 0xE7, 0x1A); }
+constexpr BTH_ADDR VendorRadio = 0x2CE71A000001;
+
+// The probes of the radio enumeration the simulated radio saw.
+size_t RadioSearches(const SimRadio& sim) {
+    size_t searches = 0;
+    for (const std::string& entry : sim.Log()) searches += entry.rfind("FindFirstRadio", 0) == 0;
+    return searches;
+}
 
 TEST(ServiceProbe, FindsOnlyRegisteredServices) {
     ScopedTestService service(TestName, 0, 0, 0);
@@ -27,7 +34,7 @@ TEST(ServiceProbe, FindsOnlyRegisteredServices) {
 
 TEST(InstallRadioService, RegistersAnAutomaticOwnProcessServiceForLocalSystem) {
     RemoveServiceCompletely(TestName);
-    FakeRadios radios({});
+    SimRadio sim;
     const std::string path = TestServiceCommandLine(TestName, 0, 0, 0);
     InstallRadioService(path.c_str(), TestName);
 
@@ -42,23 +49,23 @@ TEST(InstallRadioService, RegistersAnAutomaticOwnProcessServiceForLocalSystem) {
     EXPECT_EQ(config.Dependencies, "");
     EXPECT_EQ(config.TagId, 0u);
     EXPECT_EQ(QueryTestService(TestName).dwCurrentState, DWORD{SERVICE_STOPPED}) << "registering does not start";
-    EXPECT_EQ(radios.FindFirstCalls, 1);
+    EXPECT_EQ(RadioSearches(sim), 1u);
     RemoveServiceCompletely(TestName);
 }
 
 TEST(InstallRadioService, PreparesTheRadioWhenTheVendorsRadioIsPresent) {
     RemoveServiceCompletely(TestName);
-    SimClock clock;
+    SimRadio sim;
     RadioInstances instances;
     instances.Add("6&1&0&0000");
     {
-        FakeRadios radios({{RadioAddress(0x00, 0x11, 0x22)}});
+        sim.Radios = {{0x001122334455}};
         InstallRadioService(TestServiceCommandLine(TestName, 0, 0, 0).c_str(), TestName);
         ExpectWakeValues("6&1&0&0000", "missing");
         EXPECT_TRUE(ServiceExists(TestName)) << "created without the vendor's radio as well";
         RemoveServiceCompletely(TestName);
     }
-    FakeRadios radios({{VendorAddress()}});
+    sim.Radios = {{VendorRadio}};
     InstallRadioService(TestServiceCommandLine(TestName, 0, 0, 0).c_str(), TestName);
     ExpectWakeValues("6&1&0&0000", "1");
     EXPECT_TRUE(ServiceExists(TestName));
@@ -70,22 +77,24 @@ TEST(InstallRadioService, LeavesARegisteredServiceAndTheRadioAlone) {
     const ServiceConfig before = ReadConfig(TestName);
     RadioInstances instances;
     instances.Add("6&1&0&0000");
-    FakeRadios radios({{VendorAddress()}});
+    SimRadio sim;
+    sim.Radios = {{VendorRadio}};
 
     InstallRadioService("C:\\elsewhere\\radioswitchsvc.exe", TestName);
     const ServiceConfig after = ReadConfig(TestName);
     EXPECT_EQ(after.BinaryPath, before.BinaryPath);
     EXPECT_EQ(after.StartType, DWORD{SERVICE_DEMAND_START});
-    EXPECT_EQ(radios.FindFirstCalls, 0);
+    EXPECT_EQ(RadioSearches(sim), 0u);
     ExpectWakeValues("6&1&0&0000", "missing");
 }
 
 TEST(InstallRadioService, AnEmptyPathRegistersNothing) {
     RemoveServiceCompletely(TestName);
-    FakeRadios radios({{VendorAddress()}});
+    SimRadio sim;
+    sim.Radios = {{VendorRadio}};
     InstallRadioService("", TestName);
     EXPECT_FALSE(ServiceExists(TestName));
-    EXPECT_EQ(radios.FindFirstCalls, 0);
+    EXPECT_EQ(RadioSearches(sim), 0u);
 }
 
 TEST(RemoveRadioService, DeletesTheServiceButDoesNotStopIt) {
