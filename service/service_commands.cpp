@@ -8,8 +8,7 @@
 
 #include "platform.h"
 #include "radio_preparation.h"
-
-void RunAsService();
+#include "service_runtime.h"
 
 char CommandWord[CommandBufferSize];
 char ModulePath[CommandBufferSize];

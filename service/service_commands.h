@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-// Service name, display name, and name of the dispatcher table entry and handler.
-inline constexpr char RadioServiceName[] = "Zentrik Bluetooth Radio Control Service";
-
 // Process-wide, zero at start. The first argument, cut to 200 characters: a longer
 // argument can match no command word.
 inline constexpr size_t CommandBufferSize = 201;
@@ -25,8 +22,9 @@ inline constexpr DWORD StopCommandLimitMs = 30000;
 inline constexpr DWORD MinStopPollMs = 100;
 
 // Fills ModulePath and runs the command named by CommandWord, whole and regardless
-// of case: "install" (register when missing, then start), "stop", "remove"; "start"
-// starts the service and then, like no word or any other word, runs as the service.
+// of case, on RadioServiceName: "install" (register when missing, then start),
+// "stop", "remove"; "start" starts the service and then, like no word or any other
+// word, runs as the service.
 void RunServiceCommand();
 
 // True when the service opens with full access; a caller without those rights finds it missing.

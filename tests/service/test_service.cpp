@@ -96,6 +96,14 @@ ServiceConfig ReadConfig(const char* name) {
     return config;
 }
 
+void SetDemandStart(const char* name) {
+    ScmHandle manager, service;
+    OpenTestService(name, manager, service);
+    EXPECT_TRUE(ChangeServiceConfigA(service.Handle, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        << GetLastError();
+}
+
 ScopedTestService::ScopedTestService(const char* name, int startSteps, int stopSteps, DWORD waitHint)
     : Name(name),
       StepEvent(CreateEventA(nullptr, FALSE, FALSE, TestServiceStepEventName)),

@@ -20,6 +20,8 @@ struct ServiceConfig {
     std::string BinaryPath, LoadOrderGroup, Dependencies, Account, DisplayName;  // "(null)" for none
 };
 ServiceConfig ReadConfig(const char* name);
+// Changes only the start type to on demand.
+void SetDemandStart(const char* name);
 
 class ScopedTestService {
 public:

@@ -1,3 +1,0 @@
-#pragma once
-
-extern int RunAsServiceCalls;
