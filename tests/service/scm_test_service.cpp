@@ -19,6 +19,8 @@ DWORD WaitHint;
 SERVICE_STATUS_HANDLE StatusHandle;
 SERVICE_STATUS Status;
 HANDLE StopRequested, StepEvent, StepDoneEvent;
+// The dispatcher returns once stopped is reported: the process must not end before the service main.
+HANDLE ServiceMainDone;
 
 void Report(DWORD state, DWORD checkPoint) {
     Status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -63,6 +65,7 @@ void WINAPI ServiceMain(DWORD, char**) {
     Step(SERVICE_STOP_PENDING, StopSteps);
     Report(SERVICE_STOPPED, 0);
     if (StopSteps != 0) SetEvent(StepDoneEvent);
+    SetEvent(ServiceMainDone);
 }
 
 }  // namespace
@@ -74,8 +77,11 @@ int main(int argc, char** argv) {
     StopSteps = std::atoi(argv[3]);
     WaitHint = static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10));
     StopRequested = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    ServiceMainDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     StepEvent = CreateEventA(nullptr, FALSE, FALSE, TestServiceStepEventName);
     StepDoneEvent = CreateEventA(nullptr, FALSE, FALSE, TestServiceStepDoneEventName);
     SERVICE_TABLE_ENTRYA table[] = {{const_cast<char*>(ServiceName), ServiceMain}, {nullptr, nullptr}};
-    return StartServiceCtrlDispatcherA(table) ? 0 : 1;
+    if (!StartServiceCtrlDispatcherA(table)) return 1;
+    WaitForSingleObject(ServiceMainDone, 10000);
+    return 0;
 }
