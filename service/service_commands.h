@@ -22,7 +22,7 @@ inline constexpr DWORD StopCommandLimitMs = 30000;
 inline constexpr DWORD MinStopPollMs = 100;
 
 // Fills ModulePath and runs the command named by CommandWord, whole and regardless
-// of case, on RadioServiceName: "install" (register when missing, then start),
+// of case, on RadioServiceName (service_runtime.h): "install" (register when missing, then start),
 // "stop", "remove"; "start" starts the service and then, like no word or any other
 // word, runs as the service.
 void RunServiceCommand();

@@ -51,6 +51,9 @@ TEST_F(ServiceProgram, InstallRegistersTheServiceAndStartsIt) {
     EXPECT_EQ(config.Account, "LocalSystem");
     EXPECT_EQ(config.DisplayName, Name);
     EXPECT_EQ(config.BinaryPath, ServiceProgramPath());
+    EXPECT_EQ(config.LoadOrderGroup, "");
+    EXPECT_EQ(config.Dependencies, "");
+    EXPECT_EQ(config.TagId, 0u);
     EXPECT_EQ(State(), DWORD{SERVICE_RUNNING});
 }
 
@@ -85,7 +88,7 @@ TEST_F(ServiceProgram, StopStartAndRemove) {
 
 TEST_F(ServiceProgram, AnyOtherWordRunsAsTheServiceAndEndsAtOnce) {
     for (const std::string& word : {std::string(), std::string("-install"), std::string("installx"),
-                                    std::string("/remove"), std::string(300, 'i')}) {
+                                    std::string("/remove"), std::string("Stops"), std::string(300, 'i')}) {
         EXPECT_LT(Run(word).ElapsedMs, 5000u) << word;
         EXPECT_FALSE(ServiceExists(Name)) << word;
     }
