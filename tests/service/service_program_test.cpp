@@ -32,7 +32,7 @@ protected:
     }
     static DWORD State() { return QueryTestService(Name).dwCurrentState; }
 
-    // A copy of the program at the given folder, made and removed by the test.
+    // Copies the program into the folder, made if missing; the test removes both.
     static std::string CopyProgramTo(const std::string& folder) {
         CreateDirectoryA(folder.c_str(), nullptr);
         const std::string copy = folder + "\\" + ProgramFileName();
@@ -104,7 +104,8 @@ TEST_F(ServiceProgram, PathWithASpaceIsRegisteredQuoted) {
     RemoveDirectoryA("C:\\radio switch");
 }
 
-// The registered path must fit 200 characters: 199 of a plain path, 198 of one that is quoted.
+// A path that fills the 200-character buffer may have been cut: a plain path fits up to
+// 199 characters, a quoted one up to 198 (200 with its quotes).
 TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegistered) {
     const size_t name = ProgramFileName().size();
     struct Case { std::string Folder; bool Registered; };
