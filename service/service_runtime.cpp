@@ -13,6 +13,7 @@ SERVICE_STATUS RadioServiceStatus;
 SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
 HDEVNOTIFY DeviceNotifyHandle;
 DWORD StatusCheckPoint = 1;
+bool ListenStopRequested;
 
 namespace {
 
@@ -63,7 +64,30 @@ void ReportStopped(DWORD exitCode) {
 
 DWORD FailureCode(DWORD code) { return code != NO_ERROR ? code : ERROR_GEN_FAILURE; }
 
+// A stop or shutdown can come as soon as running has been reported, before the service
+// main listens. It is remembered, and listening starts only when no stop came first;
+// otherwise the stop would find nothing to stop and the service would listen for ever.
+// Starting to listen and stopping never overlap (Wine's runtime deadlocks when they do).
+SRWLOCK ListenLock = SRWLOCK_INIT;
+
+RPC_STATUS StopListening() {
+    AcquireSRWLockExclusive(&ListenLock);
+    ListenStopRequested = true;
+    const RPC_STATUS status = RpcMgmtStopServerListening(nullptr);
+    ReleaseSRWLockExclusive(&ListenLock);
+    return status;
+}
+
 }  // namespace
+
+RPC_STATUS ListenUntilStopped() {
+    AcquireSRWLockExclusive(&ListenLock);
+    const bool stopped = ListenStopRequested;
+    const RPC_STATUS status = stopped ? RPC_S_OK : RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, TRUE);
+    ReleaseSRWLockExclusive(&ListenLock);
+    if (stopped || status != RPC_S_OK) return status;
+    return RpcMgmtWaitServerListen();
+}
 
 void RunAsService() {
     // The dispatcher only reads the name.
@@ -106,9 +130,7 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     status = RpcServerRegisterIfEx(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr, RPC_IF_ALLOW_LOCAL_ONLY,
                                    RPC_C_LISTEN_MAX_CALLS_DEFAULT, nullptr);
     if (status != RPC_S_OK) return ReportStopped(status);
-    // Returns once listening has been stopped and every call in progress has ended.
-    status = RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, FALSE);
-    ReportStopped(status);
+    ReportStopped(ListenUntilStopped());
 }
 
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID) {
@@ -119,7 +141,7 @@ DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID even
         SetStatus(SERVICE_STOP_PENDING, NO_ERROR, StatusCheckPoint++);
         ReportStatus();
         ReleaseSRWLockExclusive(&StatusLock);
-        return RpcMgmtStopServerListening(nullptr);
+        return StopListening();
     case SERVICE_CONTROL_PAUSE:
         ServicePaused = 1;
         return ReportState(SERVICE_PAUSED);

@@ -20,6 +20,8 @@ extern SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
 extern HDEVNOTIFY DeviceNotifyHandle;
 // Checkpoint of the next stop-pending report: 1 first, then 2, ...; never reset.
 extern DWORD StatusCheckPoint;
+// Set by the first stop or shutdown control; listening never starts once it is set.
+extern bool ListenStopRequested;
 
 // Hands the calling thread to the control dispatcher until the service has stopped.
 // Returns at once when the process was not started by the SCM.
@@ -27,10 +29,17 @@ void RunAsService();
 
 // Reports running, registers for the Bluetooth port interface's arrival and removal,
 // creates SwitchDoneEvent and serves the interface on its pipe until listening stops,
-// then reports stopped. A start-up step that fails reports stopped with its error.
+// then reports stopped. A start-up step that fails reports stopped with its error; a
+// stop that came before listening began ends the service without listening.
 void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);
 
-// Stop and shutdown: stop-pending, then stop listening (result: that RPC status).
+// The service main's last step: serves the registered interface until listening is
+// stopped and every call in progress has ended (RPC_S_OK), or returns RPC_S_OK at once
+// when a stop came first; otherwise the RPC status of the failed start.
+RPC_STATUS ListenUntilStopped();
+
+// Stop and shutdown: stop-pending, then stop listening (result: that RPC status; also
+// RPC_S_NOT_LISTENING for a stop before listening began, which the service main honours).
 // Pause and continue: paused or running at once. Device events go to
 // HandleRadioDeviceEvent unless paused. Other results: the outcome of the report.
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
