@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "device_events.h"
 #include "device_records.h"
 #include "registry_fixture.h"
@@ -145,6 +148,54 @@ TEST_F(ListeningServer, TheRemoteStopLeavesTheRecordAlone) {
     EXPECT_EQ(StatusCheckPoint, 1u) << "no stop-pending report";
     EXPECT_EQ(RpcServerUnregisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, 0), RPC_S_UNKNOWN_IF)
         << "every interface was unregistered";
+}
+
+constexpr RPC_STATUS NotReturned = -1;
+
+// The interface registered on an endpoint of its own, not yet listened on: where the
+// service main stands between its running report and its last step.
+class ServerAboutToListen : public ControlHandler {
+protected:
+    void SetUp() override {
+        ControlHandler::SetUp();
+        ListenStopRequested = false;
+        RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")),
+                                                   RPC_C_LISTEN_MAX_CALLS_DEFAULT,
+                                                   reinterpret_cast<RPC_CSTR>(const_cast<char*>("radioswitch-listen-test")),
+                                                   nullptr);
+        ASSERT_EQ(status, RPC_S_OK);
+        ASSERT_EQ(RpcServerRegisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr), RPC_S_OK);
+    }
+    void TearDown() override {
+        RpcServerUnregisterIf(nullptr, nullptr, 0);
+        ListenStopRequested = false;
+        ControlHandler::TearDown();
+    }
+};
+
+TEST_F(ServerAboutToListen, AStopBeforeListeningIsHonouredInsteadOfLost) {
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_NOT_LISTENING}) << "nothing to stop yet";
+    ExpectStatus(SERVICE_STOP_PENDING, 1);
+    std::atomic<RPC_STATUS> listened{NotReturned};
+    std::thread serviceMain([&] { listened = ListenUntilStopped(); });
+    const DWORD start = GetTickCount();
+    while (listened == NotReturned && GetTickCount() - start < 2000) Sleep(5);
+    const bool returned = listened != NotReturned;
+    if (!returned) RpcMgmtStopServerListening(nullptr);  // lets the thread end
+    serviceMain.join();
+    EXPECT_TRUE(returned) << "it listened on, and the stop was lost";
+    EXPECT_EQ(listened, RPC_S_OK);
+}
+
+TEST_F(ServerAboutToListen, WithoutAStopItListensUntilOneComes) {
+    RPC_STATUS listened = NotReturned;
+    std::thread serviceMain([&] { listened = ListenUntilStopped(); });
+    const DWORD start = GetTickCount();
+    while (RpcMgmtIsServerListening(nullptr) != RPC_S_OK && GetTickCount() - start < 5000) Sleep(5);
+    ASSERT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_OK);
+    EXPECT_EQ(Control(SERVICE_CONTROL_SHUTDOWN), DWORD{RPC_S_OK});
+    serviceMain.join();
+    EXPECT_EQ(listened, RPC_S_OK);
 }
 
 TEST(ServiceStart, OutsideTheScmTheServiceMainReturnsWithoutStartingAnything) {
