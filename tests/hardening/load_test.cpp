@@ -25,8 +25,7 @@ namespace {
 class ServiceProcessProbe {
 public:
     explicit ServiceProcessProbe(DWORD processId)
-        : process_(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE | SYNCHRONIZE, FALSE,
-                               processId)) {}
+        : process_(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, processId)) {}
     ~ServiceProcessProbe() {
         if (process_) CloseHandle(process_);
     }
@@ -49,9 +48,9 @@ struct Footprint {
 
 Footprint Measure(const ServiceProcessProbe& service) { return {service.Memory(), service.NextHandle()}; }
 
-// A handful of slots and a little memory may come and go with the runtime's thread
-// pools; a leak per call would show hundreds.
-constexpr ULONG_PTR HandleSlack = 32 * sizeof(HANDLE);
+// Some handles and memory come and go with the runtime's threads and connections; a leak
+// per call would show hundreds of handles or megabytes. Handle values step by 4.
+constexpr ULONG_PTR HandleSlack = 64 * 4;
 
 bool Within(const Footprint& now, const Footprint& before, SIZE_T memorySlack) {
     return now.Memory <= before.Memory + memorySlack && now.NextHandle < before.NextHandle + HandleSlack;
@@ -143,7 +142,6 @@ TEST_F(Load, HundredsOfConcurrentRequestsWhilePausedEachReturnAtOnce) {
         const std::vector<DWORD> durations = ConcurrentRequests(Callers);
         slowest = std::max(slowest, *std::max_element(durations.begin(), durations.end()));
     }
-    Sleep(500);
     std::printf("%d rounds of %zu concurrent requests while paused: slowest %lu ms\n", Rounds, Callers, slowest);
     EXPECT_LT(slowest, 6000u) << "no request was held for the limit";
     constexpr SIZE_T MemorySlack = 512 * 1024;
@@ -166,11 +164,12 @@ TEST_F(Load, AThousandSwitchesInARowAreEachConfirmedAndLeakNothing) {
     constexpr int WarmUp = 100;
     constexpr int Switches = 1000;
     Footprint serviceBefore{}, libraryBefore{};
-    const DWORD start = GetTickCount();
+    DWORD start = 0;
     for (int i = 0; i < Switches; ++i) {
         if (i == WarmUp) {
             serviceBefore = Calm(probe);
             libraryBefore = MeasureThisProcess();
+            start = GetTickCount();
         }
         const BOOL on = i % 2;  // off first: the radio starts on
         ASSERT_EQ(BluetoothEnableRadio(on), DWORD{ERROR_SUCCESS}) << "switch " << i;
@@ -180,7 +179,8 @@ TEST_F(Load, AThousandSwitchesInARowAreEachConfirmedAndLeakNothing) {
         sleeps.Clear();
     }
     const DWORD elapsed = GetTickCount() - start;
-    std::printf("%d switches confirmed in %lu ms (%.1f ms each)\n", Switches, elapsed, double(elapsed) / Switches);
+    std::printf("%d switches confirmed; the last %d in %lu ms (%.1f ms each)\n", Switches, Switches - WarmUp, elapsed,
+                double(elapsed) / (Switches - WarmUp));
     ExpectNoGrowth("service", serviceBefore, Settled(probe, serviceBefore, 256 * 1024), 256 * 1024);
     ExpectNoGrowth("library's host", libraryBefore, MeasureThisProcess(), 256 * 1024);
     DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
