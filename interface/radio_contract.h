@@ -9,3 +9,10 @@ inline constexpr char RadioSupportKeyPath[] =
 inline constexpr unsigned long RadioSupportKeyAccess = 0x000B;
 // REG_DWORD: 1 while the radio's Bluetooth port interface is present, 0 once it is gone.
 inline constexpr char RadioStateValueName[] = "ZentRadioState";
+
+// Where the service listens: a local named pipe, nothing registered with the endpoint mapper.
+inline constexpr char RadioControlProtocolSequence[] = "ncacn_np";
+inline constexpr char RadioControlEndpoint[] = "\\pipe\\ZkBtRcIf";
+// The two requests; the service compares them without regard to the case of letters.
+inline constexpr char EnableRadioRequest[] = "EnableZentBtRadio";
+inline constexpr char DisableRadioRequest[] = "DisableZentBtRadio";

@@ -1,0 +1,57 @@
+// Client stubs of RadioControlInterface: each procedure is one call into the runtime's
+// NDR engine, which marshals the arguments as the procedure format string says.
+#include "radio_control.h"
+#include "radio_control_stubs.h"
+
+const RPC_CLIENT_INTERFACE RadioControlClientInterface = {
+    sizeof(RPC_CLIENT_INTERFACE), RadioControlInterfaceId, NdrTransferSyntax, nullptr, 0, nullptr, 0, nullptr, 0,
+};
+
+// Required by the descriptor; the explicit-handle procedures never use it.
+static handle_t RadioControlAutoBindHandle;
+
+const MIDL_STUB_DESC RadioControlClientStubDesc = {
+    const_cast<RPC_CLIENT_INTERFACE*>(&RadioControlClientInterface),
+    MIDL_user_allocate,
+    MIDL_user_free,
+    {&RadioControlAutoBindHandle},
+    nullptr, nullptr, nullptr, nullptr,
+    RadioControlTypeFormat,
+    1,  // bounds checking
+    NdrEngineVersion,
+    nullptr,
+    MidlCompilerVersion,
+    nullptr, nullptr, nullptr,
+    0x1,
+    nullptr, nullptr, 0,
+};
+
+RPC_IF_HANDLE RadioControlInterface_v1_0_c_ifspec = const_cast<RPC_CLIENT_INTERFACE*>(&RadioControlClientInterface);
+
+static PFORMAT_STRING ProcedureFormat(int opnum) { return RadioControlProcFormat + RadioControlProcOffsets[opnum]; }
+
+#ifdef _WIN64
+// The engine reads the arguments from the variadic part, spilled to the home area.
+void RequestRadioSwitch(handle_t Binding, const char* Request) {
+    NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(0), Binding, Request);
+}
+
+void StopRadioControlServer(handle_t Binding) {
+    NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(1), Binding);
+}
+#else
+// The engine reads the arguments from one block at the stack offsets of the format
+// string (handle at 0, string at 4); built explicitly rather than relying on where the
+// compiler keeps its parameters.
+void RequestRadioSwitch(handle_t Binding, const char* Request) {
+    struct {
+        handle_t Binding;
+        const char* Request;
+    } arguments = {Binding, Request};
+    NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(0), &arguments);
+}
+
+void StopRadioControlServer(handle_t Binding) {
+    NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(1), &Binding);
+}
+#endif

@@ -1,0 +1,139 @@
+#include "radio_server_process.h"
+
+#include <cstdio>
+
+#include "radio_contract.h"
+#include "test_paths.h"
+
+namespace {
+
+std::string Decode(const std::string& hex) {
+    std::string text;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return text;
+}
+
+std::string UniqueName(const char* what) {
+    static LONG counter;
+    return std::string("radio_test_server_") + what + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+           std::to_string(InterlockedIncrement(&counter));
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const_cast<char*>(text)); }
+
+}  // namespace
+
+std::string TestServerPath() { return BinaryDirectory() + "radio_test_server.exe"; }
+
+std::string PeerTestServerPath() {
+#ifdef RADIOSWITCH_PEER_BIN_DIR
+    // The folder is a host path; Wine's drive Z: is the host's root.
+    std::string path = std::string("Z:") + RADIOSWITCH_PEER_BIN_DIR + "/radio_test_server.exe";
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return FileExists(path) ? path : std::string();
+#else
+    return {};
+#endif
+}
+
+RadioServerProcess::RadioServerProcess(const std::string& executable, DWORD requestDelayMs) {
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    logPath_ = std::string(directory) + UniqueName("log") + ".txt";
+    const std::string eventName = UniqueName("ready");
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    std::string command = "\"" + executable + "\" \"" + logPath_ + "\" " + eventName + " " + std::to_string(requestDelayMs);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (ready && CreateProcessA(executable.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                &startup, &process_)) {
+        const HANDLE waits[] = {ready, process_.hProcess};
+        listening_ = WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
+    }
+    if (ready) CloseHandle(ready);
+}
+
+RadioServerProcess::~RadioServerProcess() {
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.hProcess, 1);
+            WaitForSingleObject(process_.hProcess, 10000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    DeleteFileA(logPath_.c_str());
+}
+
+bool RadioServerProcess::WaitForExit(DWORD timeoutMs) {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void RadioServerProcess::Terminate() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+}
+
+DWORD RadioServerProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_.hProcess) GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+std::vector<std::string> RadioServerProcess::Log() const {
+    std::vector<std::string> lines;
+    FILE* log = std::fopen(logPath_.c_str(), "rb");
+    if (!log) return lines;
+    std::string line;
+    for (int c; (c = std::fgetc(log)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        static constexpr char requestTag[] = "request ";
+        lines.push_back(line.rfind(requestTag, 0) == 0 ? requestTag + Decode(line.substr(sizeof requestTag - 1)) : line);
+        line.clear();
+    }
+    std::fclose(log);
+    return lines;
+}
+
+std::vector<std::string> RadioServerProcess::Requests() const {
+    std::vector<std::string> requests;
+    for (const std::string& line : Log())
+        if (line.rfind("request ", 0) == 0) requests.push_back(line.substr(8));
+    return requests;
+}
+
+ScopedRadioBinding::ScopedRadioBinding() {
+    RPC_CSTR text = nullptr;
+    if (RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
+                                 AsRpcString(RadioControlEndpoint), nullptr, &text) != RPC_S_OK)
+        return;
+    if (RpcBindingFromStringBindingA(text, &binding_) != RPC_S_OK) binding_ = nullptr;
+    RpcStringFreeA(&text);
+}
+
+ScopedRadioBinding::~ScopedRadioBinding() {
+    if (binding_) RpcBindingFree(&binding_);
+}
+
+SIZE_T CommittedPrivateBytes() {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* address = nullptr; VirtualQuery(address, &region, sizeof region) == sizeof region;
+         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    }
+    return total;
+}
+
+ULONG_PTR NextHandleValue() {
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    CloseHandle(event);
+    return reinterpret_cast<ULONG_PTR>(event);
+}

@@ -1,0 +1,60 @@
+// Runs radio_test_server (this bitness's or the other's) as a separate process, and
+// gives tests a binding to the real endpoint.
+#pragma once
+
+#include <windows.h>
+#include <rpc.h>
+
+#include <string>
+#include <vector>
+
+// The helper beside this test program, and the other bitness's build of it; the
+// latter is empty when that build is missing.
+std::string TestServerPath();
+std::string PeerTestServerPath();
+inline constexpr int TestBits = sizeof(void*) * 8;
+
+class RadioServerProcess {
+public:
+    // Starts the server and waits until it listens; check Listening().
+    explicit RadioServerProcess(const std::string& executable, DWORD requestDelayMs = 0);
+    // Ends a server that is still running.
+    ~RadioServerProcess();
+    RadioServerProcess(const RadioServerProcess&) = delete;
+    RadioServerProcess& operator=(const RadioServerProcess&) = delete;
+
+    bool Listening() const { return listening_; }
+    // Waits for the process to end on its own (after opnum 1); false on time-out.
+    bool WaitForExit(DWORD timeoutMs = 10000);
+    // Ends the server at once, as a crash would.
+    void Terminate();
+    DWORD ExitCode() const;
+    // What the server wrote when it ended: "server N", "request ..." (decoded), "stop".
+    std::vector<std::string> Log() const;
+    // Just the received request strings, decoded.
+    std::vector<std::string> Requests() const;
+
+private:
+    PROCESS_INFORMATION process_{};
+    std::string logPath_;
+    bool listening_ = false;
+};
+
+// A binding to "\pipe\ZkBtRcIf" on this machine, freed on scope exit.
+class ScopedRadioBinding {
+public:
+    ScopedRadioBinding();
+    ~ScopedRadioBinding();
+    ScopedRadioBinding(const ScopedRadioBinding&) = delete;
+    ScopedRadioBinding& operator=(const ScopedRadioBinding&) = delete;
+    handle_t Get() const { return binding_; }
+
+private:
+    handle_t binding_ = nullptr;
+};
+
+// Committed private memory of this process; Wine's process memory counters stay 0.
+SIZE_T CommittedPrivateBytes();
+// A proxy for the handle count, which Wine does not report: the value of a new handle
+// grows when handles leak, since freed slots are reused first.
+ULONG_PTR NextHandleValue();

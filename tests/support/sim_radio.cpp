@@ -1,0 +1,804 @@
+#include "sim_radio.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform.h"
+
+// ---- SimOutcomes
+
+void SimOutcomes::FailTimes(unsigned count, DWORD error) { SucceedThenFail(0, count, error); }
+
+void SimOutcomes::SucceedThenFail(unsigned successes, unsigned failures, DWORD error) {
+    successesFirst_ = successes;
+    failuresLeft_ = failures;
+    failAlways_ = false;
+    error_ = error;
+}
+
+void SimOutcomes::FailAlways(DWORD error) {
+    SucceedThenFail(0, 0, error);
+    failAlways_ = true;
+}
+
+void SimOutcomes::SucceedAlways() { SucceedThenFail(0, 0); }
+
+bool SimOutcomes::Take(DWORD& error) {
+    ++calls_;
+    if (successesFirst_ > 0) {
+        --successesFirst_;
+        return true;
+    }
+    if (failAlways_ || failuresLeft_ > 0) {
+        if (failuresLeft_ > 0) --failuresLeft_;
+        error = error_;
+        return false;
+    }
+    return true;
+}
+
+SimProperty MultiSz(const std::vector<std::string>& ids) {
+    SimProperty property;
+    for (const std::string& id : ids) {
+        property.Data += id;
+        property.Data += '\0';
+    }
+    property.Data += '\0';
+    return property;
+}
+
+// ---- State
+
+namespace {
+
+// The platform's own values, kept here independently of the code under test.
+constexpr GUID BthPortClass = {0x0850302A, 0xB344, 0x4FDA, {0x9B, 0xE9, 0x90, 0x57, 0x6B, 0x8D, 0x46, 0xF0}};
+constexpr char BthPortClassText[] = "{0850302a-b344-4fda-9be9-90576b8d46f0}";
+
+SimRadio* current;
+
+struct Element {
+    size_t Node;
+    std::optional<std::vector<BYTE>> Params;  // stored class-install parameters
+};
+
+struct DeviceList {
+    bool Interfaces;                // a device-interface list (DIGCF_DEVICEINTERFACE)
+    std::vector<Element> Elements;  // device list
+    std::vector<size_t> Ports;      // interface list: nodes whose port interface was present
+};
+
+struct Registration {
+    bool ForBthPort;
+};
+
+struct Search {
+    size_t Next;
+};
+
+std::string Hex(const BYTE* bytes, size_t count) {
+    std::string text;
+    char two[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(two, sizeof two, i ? " %02X" : "%02X", bytes[i]);
+        text += two;
+    }
+    return text;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+           });
+}
+
+const char* ChangeName(DWORD change, char* buffer, size_t size) {
+    if (change == DICS_ENABLE) return "enable";
+    if (change == DICS_DISABLE) return "disable";
+    std::snprintf(buffer, size, "change%lu", static_cast<unsigned long>(change));
+    return buffer;
+}
+
+const char* ScopeName(DWORD scope, char* buffer, size_t size) {
+    if (scope == DICS_FLAG_GLOBAL) return "global";
+    if (scope == DICS_FLAG_CONFIGSPECIFIC) return "config";
+    std::snprintf(buffer, size, "scope%lu", static_cast<unsigned long>(scope));
+    return buffer;
+}
+
+}  // namespace
+
+struct SimRadio::State {
+    mutable std::mutex Lock;
+    std::deque<SimDeviceNode> Nodes;
+    std::vector<std::string> Log;
+    uintptr_t NextHandle = 0x7A5C0000;  // far from the small values of real handles
+    std::map<HANDLE, std::unique_ptr<DeviceList>> Lists;
+    std::map<HANDLE, size_t> Ports;         // open port handle -> node
+    std::map<HANDLE, size_t> RadioHandles;  // open radio handle -> radio index
+    std::map<HANDLE, Search> Searches;
+    std::map<HANDLE, Registration> Registrations;
+    ULONGLONG RealStart = ::GetTickCount64();
+
+    SimDeviceEventSink Sink = nullptr;
+    std::deque<SimDeviceEvent> Queue;
+    std::condition_variable QueueChanged;
+    std::thread Worker;
+    bool Stopping = false;
+    bool InFlight = false;
+
+    HANDLE NewHandle() {
+        NextHandle += 4;
+        return reinterpret_cast<HANDLE>(NextHandle);
+    }
+    DeviceList* List(HDEVINFO set) {
+        auto found = Lists.find(set);
+        return found == Lists.end() ? nullptr : found->second.get();
+    }
+};
+
+// The seam functions; each takes the lock for its own records and never calls out while holding it.
+struct SimRadioSeam {
+    using Guard = std::lock_guard<std::mutex>;
+
+    static SimRadio& Sim() { return *current; }
+    static SimRadio::State& S() { return *current->state_; }
+
+    static DWORD Scaled(DWORD ms) {
+        if (ms == INFINITE || ms == 0) return ms;
+        return std::max<DWORD>(1, ms / std::max(1u, Sim().TimeScale));
+    }
+
+    static BOOL Fail(DWORD error) {
+        SetLastError(error);
+        return FALSE;
+    }
+
+    // The element of a device list that stands for `data`, or null.
+    static Element* FindElement(HDEVINFO set, const SP_DEVINFO_DATA* data) {
+        DeviceList* list = S().List(set);
+        if (!list || list->Interfaces || !data || data->DevInst == 0) return nullptr;
+        for (Element& element : list->Elements) {
+            if (element.Node == data->DevInst - 1) return &element;
+        }
+        return nullptr;
+    }
+
+    // ---- Device lists
+
+    static HDEVINFO CreateList(bool ex, const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags,
+                               HDEVINFO existing, PCSTR machine) {
+        Guard guard(S().Lock);
+        SimRadio& sim = Sim();
+        sim.ListQueries.push_back({ex, classGuid ? std::optional<GUID>(*classGuid) : std::nullopt, flags,
+                                   enumerator != nullptr, parent != nullptr, existing != nullptr,
+                                   machine != nullptr});
+        DWORD error = 0;
+        if (!(ex ? sim.DeviceListQuery : sim.InterfaceListQuery).Take(error)) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
+        auto list = std::make_unique<DeviceList>();
+        list->Interfaces = (flags & DIGCF_DEVICEINTERFACE) != 0;
+        for (size_t i = 0; i < S().Nodes.size(); ++i) {
+            const SimDeviceNode& node = S().Nodes[i];
+            if (list->Interfaces) {
+                if (classGuid && IsEqualGUID(*classGuid, BthPortClass) && node.Present && node.Enabled &&
+                    node.ProvidesPortInterface) {
+                    list->Ports.push_back(i);
+                }
+            } else if (!(flags & DIGCF_PRESENT) || node.Present) {
+                list->Elements.push_back({i, std::nullopt});
+            }
+        }
+        HANDLE handle = S().NewHandle();
+        S().Lists[handle] = std::move(list);
+        return handle;
+    }
+
+    static HDEVINFO WINAPI GetClassDevsExA(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags,
+                                           HDEVINFO existing, PCSTR machine, PVOID) {
+        return CreateList(true, classGuid, enumerator, parent, flags, existing, machine);
+    }
+
+    static HDEVINFO WINAPI GetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags) {
+        return CreateList(false, classGuid, enumerator, parent, flags, nullptr, nullptr);
+    }
+
+    static BOOL WINAPI DestroyDeviceInfoList(HDEVINFO set) {
+        Guard guard(S().Lock);
+        if (!S().Lists.erase(set)) return Fail(ERROR_INVALID_HANDLE);
+        return TRUE;
+    }
+
+    static BOOL WINAPI GetDeviceInfoListDetailA(HDEVINFO set, PSP_DEVINFO_LIST_DETAIL_DATA_A detail) {
+        Guard guard(S().Lock);
+        if (!S().List(set)) return Fail(ERROR_INVALID_HANDLE);
+        if (!detail || detail->cbSize != sizeof(SP_DEVINFO_LIST_DETAIL_DATA_A)) return Fail(ERROR_INVALID_USER_BUFFER);
+        DWORD error = 0;
+        if (!Sim().ListDetail.Take(error)) return Fail(error);
+        detail->ClassGuid = GUID{};
+        detail->RemoteMachineHandle = nullptr;  // the local machine
+        detail->RemoteMachineName[0] = '\0';
+        Sim().ListDetails.push_back(*detail);
+        return TRUE;
+    }
+
+    static BOOL WINAPI EnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
+        Guard guard(S().Lock);
+        DeviceList* list = S().List(set);
+        if (!list) return Fail(ERROR_INVALID_HANDLE);
+        if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(ERROR_INVALID_USER_BUFFER);
+        if (Sim().EnumFailure && Sim().EnumFailure->first == index) return Fail(Sim().EnumFailure->second);
+        if (list->Interfaces || index >= list->Elements.size()) return Fail(ERROR_NO_MORE_ITEMS);
+        data->ClassGuid = GUID{};
+        data->DevInst = static_cast<DEVINST>(list->Elements[index].Node + 1);
+        data->Reserved = index + 1;
+        return TRUE;
+    }
+
+    static CONFIGRET WINAPI GetDeviceIdExA(DEVINST devInst, PCHAR buffer, ULONG length, ULONG flags, HMACHINE machine) {
+        Guard guard(S().Lock);
+        Sim().InstanceIdReads.push_back({devInst, length, flags, machine});
+        DWORD error = 0;
+        if (!Sim().InstanceIdRead.Take(error)) return CR_FAILURE;
+        if (devInst == 0 || devInst > S().Nodes.size()) return CR_INVALID_DEVNODE;
+        const std::string& id = S().Nodes[devInst - 1].InstanceId;
+        if (length < id.size() + 1) return CR_BUFFER_SMALL;
+        std::memcpy(buffer, id.c_str(), id.size() + 1);
+        return CR_SUCCESS;
+    }
+
+    static BOOL WINAPI GetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property, PDWORD type,
+                                                  PBYTE buffer, DWORD size, PDWORD required) {
+        Guard guard(S().Lock);
+        Element* element = FindElement(set, data);
+        if (!element) return Fail(ERROR_INVALID_PARAMETER);
+        const SimDeviceNode& node = S().Nodes[element->Node];
+        const std::optional<SimProperty>* value = property == SPDRP_HARDWAREID     ? &node.HardwareIds
+                                                  : property == SPDRP_COMPATIBLEIDS ? &node.CompatibleIds
+                                                                                    : nullptr;
+        SimPropertyRead read = {node.InstanceId, property, size, false};
+        if (!value || !*value) {
+            Sim().PropertyReads.push_back(read);
+            return Fail(ERROR_INVALID_DATA);
+        }
+        const SimProperty& stored = **value;
+        if (type) *type = stored.Type;
+        if (required) *required = static_cast<DWORD>(stored.Data.size());
+        if (!buffer || size < stored.Data.size()) {
+            Sim().PropertyReads.push_back(read);
+            return Fail(ERROR_INSUFFICIENT_BUFFER);
+        }
+        std::memcpy(buffer, stored.Data.data(), stored.Data.size());
+        // What follows the data is undefined: make code that relies on it fail visibly.
+        std::memset(buffer + stored.Data.size(), 0xCD, size - stored.Data.size());
+        read.Succeeded = true;
+        Sim().PropertyReads.push_back(read);
+        return TRUE;
+    }
+
+    // ---- Class installer
+
+    static BOOL WINAPI SetClassInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_CLASSINSTALL_HEADER header,
+                                              DWORD size) {
+        Guard guard(S().Lock);
+        Element* element = FindElement(set, data);
+        if (!element) return Fail(ERROR_INVALID_PARAMETER);
+        SimDeviceNode& node = S().Nodes[element->Node];
+        SimStoredParams stored = {node.InstanceId, size, {}, false};
+        if (header) std::memcpy(&stored.Params, header, std::min<size_t>(size, sizeof stored.Params));
+
+        char changeBuffer[24], scopeBuffer[24];
+        std::string entry = "SetParams " + node.InstanceId + " " +
+                            ChangeName(stored.Params.StateChange, changeBuffer, sizeof changeBuffer) + " " +
+                            ScopeName(stored.Params.Scope, scopeBuffer, sizeof scopeBuffer);
+        DWORD error = 0;
+        if (!header || header->cbSize != sizeof(SP_CLASSINSTALL_HEADER)) {
+            error = ERROR_INVALID_USER_BUFFER;
+        } else if (header->InstallFunction == DIF_PROPERTYCHANGE && size != sizeof(SP_PROPCHANGE_PARAMS)) {
+            error = ERROR_INVALID_PARAMETER;
+        } else if (node.SetParams.Take(error)) {
+            element->Params.emplace(reinterpret_cast<BYTE*>(header), reinterpret_cast<BYTE*>(header) + size);
+            stored.Accepted = true;
+        }
+        Sim().StoredParams.push_back(stored);
+        S().Log.push_back(stored.Accepted ? entry : entry + " failed");
+        if (!stored.Accepted) return Fail(error);
+        return TRUE;
+    }
+
+    static BOOL WINAPI CallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data) {
+        std::vector<SimDeviceEvent> produced;
+        {
+            Guard guard(S().Lock);
+            Element* element = FindElement(set, data);
+            if (!element) return Fail(ERROR_INVALID_PARAMETER);
+            SimDeviceNode& node = S().Nodes[element->Node];
+            DWORD error = 0;
+            if (function != DIF_PROPERTYCHANGE) {
+                error = ERROR_DI_DO_DEFAULT;
+            } else if (!element->Params) {
+                error = ERROR_NO_CLASSINSTALL_PARAMS;
+            } else {
+                node.Installer.Take(error);
+            }
+            if (error) {
+                S().Log.push_back("CallInstaller " + node.InstanceId + " failed");
+                return Fail(error);
+            }
+            S().Log.push_back("CallInstaller " + node.InstanceId);
+
+            SP_PROPCHANGE_PARAMS params;
+            std::memcpy(&params, element->Params->data(), sizeof params);
+            bool wasEnabled = node.Enabled;
+            if (params.StateChange == DICS_ENABLE) node.Enabled = true;
+            if (params.StateChange == DICS_DISABLE) node.Enabled = false;
+            if (node.Enabled != wasEnabled && node.Present && node.ProvidesPortInterface) {
+                std::string path = SimRadio::PortInterfacePath(node.InstanceId);
+                S().Log.push_back((node.Enabled ? "Arrival " : "Removal ") + path);
+                SimDeviceEvent event{static_cast<DWORD>(node.Enabled ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE),
+                                     std::wstring(path.begin(), path.end())};
+                Sim().ProducedEvents.push_back(event);
+                produced.push_back(std::move(event));
+            }
+        }
+        for (SimDeviceEvent& event : produced) Dispatch(std::move(event));
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
+
+    // ---- Device-interface events
+
+    static void Dispatch(SimDeviceEvent event) {
+        switch (Sim().EventDelivery) {
+        case SimEventDelivery::Immediate:
+            Deliver(event);
+            return;
+        case SimEventDelivery::Queued: {
+            Guard guard(S().Lock);
+            S().Queue.push_back(std::move(event));
+            return;
+        }
+        case SimEventDelivery::Background: {
+            Guard guard(S().Lock);
+            S().Queue.push_back(std::move(event));
+            if (!S().Worker.joinable()) S().Worker = std::thread(DeliveryThread);
+            S().QueueChanged.notify_all();
+            return;
+        }
+        }
+    }
+
+    // Builds the platform's record and hands it to the sink, without holding the lock.
+    static void Deliver(const SimDeviceEvent& event) {
+        SimDeviceEventSink sink;
+        {
+            Guard guard(S().Lock);
+            sink = S().Sink;
+            if (Sim().RequireNotificationRegistration) {
+                bool registered = std::any_of(S().Registrations.begin(), S().Registrations.end(),
+                                              [](const auto& entry) { return entry.second.ForBthPort; });
+                if (!registered) sink = nullptr;
+            }
+        }
+        if (!sink) return;
+
+        size_t bytes = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (event.Path.size() + 1) * sizeof(WCHAR);
+        std::vector<DWORD> storage((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+        auto record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
+        record->dbcc_size = static_cast<DWORD>(bytes);
+        record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        record->dbcc_reserved = 0;
+        record->dbcc_classguid = BthPortClass;
+        std::memcpy(record->dbcc_name, event.Path.c_str(), (event.Path.size() + 1) * sizeof(WCHAR));
+        sink(event.Type, reinterpret_cast<DEV_BROADCAST_HDR*>(record));
+
+        Guard guard(S().Lock);
+        Sim().DeliveredEvents.push_back(event);
+    }
+
+    static void DeliveryThread() {
+        std::unique_lock<std::mutex> lock(S().Lock);
+        for (;;) {
+            S().QueueChanged.wait(lock, [] { return S().Stopping || !S().Queue.empty(); });
+            if (S().Stopping) return;
+            SimDeviceEvent event = std::move(S().Queue.front());
+            S().Queue.pop_front();
+            S().InFlight = true;
+            DWORD delay = Scaled(Sim().EventDelayMs);
+            lock.unlock();
+            ::Sleep(delay);
+            Deliver(event);
+            lock.lock();
+            S().InFlight = false;
+            S().QueueChanged.notify_all();
+        }
+    }
+
+    // ---- The Bluetooth port interface
+
+    static BOOL WINAPI EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID* interfaceClass, DWORD index,
+                                            PSP_DEVICE_INTERFACE_DATA data) {
+        Guard guard(S().Lock);
+        DeviceList* list = S().List(set);
+        if (!list) return Fail(ERROR_INVALID_HANDLE);
+        DWORD error = 0;
+        if (!Sim().InterfaceEnum.Take(error)) return Fail(error);
+        if (!data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) return Fail(ERROR_INVALID_USER_BUFFER);
+        if (!list->Interfaces || !interfaceClass || !IsEqualGUID(*interfaceClass, BthPortClass) ||
+            index >= list->Ports.size()) {
+            return Fail(ERROR_NO_MORE_ITEMS);
+        }
+        data->InterfaceClassGuid = BthPortClass;
+        data->Flags = SPINT_ACTIVE;
+        data->Reserved = index + 1;
+        return TRUE;
+    }
+
+    static BOOL WINAPI GetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
+                                                 PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
+                                                 PDWORD required, PSP_DEVINFO_DATA device) {
+        Guard guard(S().Lock);
+        DeviceList* list = S().List(set);
+        if (!list || !data || data->Reserved == 0 || data->Reserved > list->Ports.size()) {
+            return Fail(ERROR_INVALID_PARAMETER);
+        }
+        Sim().InterfaceDetailSizes.push_back(size);
+        DWORD error = 0;
+        if (!Sim().InterfaceDetail.Take(error)) return Fail(error);
+        size_t node = list->Ports[data->Reserved - 1];
+        std::string path = SimRadio::PortInterfacePath(S().Nodes[node].InstanceId);
+        DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+        if (required) *required = needed;
+        if (!detail || size < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+        if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return Fail(ERROR_INVALID_USER_BUFFER);
+        std::memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
+        if (device) device->DevInst = static_cast<DEVINST>(node + 1);
+        return TRUE;
+    }
+
+    static HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                     DWORD disposition, DWORD attributes, HANDLE templateFile) {
+        Guard guard(S().Lock);
+        std::string name = path ? path : "";
+        SimPortOpen open = {name,   access, share, disposition, attributes, security != nullptr, templateFile != nullptr,
+                            INVALID_HANDLE_VALUE};
+        size_t node = S().Nodes.size();
+        for (size_t i = 0; i < S().Nodes.size(); ++i) {
+            const SimDeviceNode& candidate = S().Nodes[i];
+            if (candidate.Present && candidate.Enabled && candidate.ProvidesPortInterface &&
+                EqualNoCase(SimRadio::PortInterfacePath(candidate.InstanceId), name)) {
+                node = i;
+            }
+        }
+        DWORD error = ERROR_FILE_NOT_FOUND;
+        if (node < S().Nodes.size() && Sim().PortOpen.Take(error)) {
+            open.Result = S().NewHandle();
+            S().Ports[open.Result] = node;
+        }
+        Sim().PortOpens.push_back(open);
+        S().Log.push_back("OpenPort " + name + (open.Result == INVALID_HANDLE_VALUE ? " failed" : ""));
+        if (open.Result == INVALID_HANDLE_VALUE) SetLastError(error);
+        return open.Result;
+    }
+
+    static BOOL WINAPI DeviceIoControl(HANDLE port, DWORD code, LPVOID input, DWORD inputSize, LPVOID, DWORD outputSize,
+                                       LPDWORD returned, LPOVERLAPPED overlapped) {
+        if (Sim().OnPortIoControl) Sim().OnPortIoControl(port);
+        Guard guard(S().Lock);
+        auto found = S().Ports.find(port);
+        SimIoControl call = {port, "", code, {}, outputSize, returned != nullptr, overlapped != nullptr, false};
+        if (input) call.Input.assign(static_cast<BYTE*>(input), static_cast<BYTE*>(input) + inputSize);
+        DWORD error = 0;
+        if (found == S().Ports.end()) {
+            error = ERROR_INVALID_HANDLE;
+        } else {
+            const SimDeviceNode& node = S().Nodes[found->second];
+            call.InstanceId = node.InstanceId;
+            if (!node.Present || !node.Enabled) {
+                error = ERROR_DEVICE_NOT_CONNECTED;
+            } else if (Sim().PortIoControl.Take(error)) {
+                call.Succeeded = true;
+            }
+        }
+        char code_[16];
+        std::snprintf(code_, sizeof code_, "%lX", static_cast<unsigned long>(code));
+        S().Log.push_back("IoControl " + std::string(code_) + " " + Hex(call.Input.data(), call.Input.size()) +
+                          (call.Succeeded ? "" : " failed"));
+        Sim().IoControls.push_back(std::move(call));
+        if (returned) *returned = 0;
+        if (error) return Fail(error);
+        return TRUE;
+    }
+
+    static BOOL WINAPI CloseHandle(HANDLE handle) {
+        Guard guard(S().Lock);
+        if (S().Ports.erase(handle)) {
+            S().Log.push_back("ClosePort");
+            return TRUE;
+        }
+        auto radio = S().RadioHandles.find(handle);
+        if (radio != S().RadioHandles.end()) {
+            S().Log.push_back("CloseRadio " + std::to_string(radio->second));
+            S().RadioHandles.erase(radio);
+            return TRUE;
+        }
+        Sim().InvalidCloses.push_back(handle);
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+
+    // ---- Device notifications
+
+    static HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags) {
+        Guard guard(S().Lock);
+        SimNotificationRegistration registration = {recipient, flags, {}, nullptr};
+        bool forBthPort = false;
+        if (filter) {
+            auto header = static_cast<DEV_BROADCAST_HDR*>(filter);
+            size_t size = std::min<size_t>(header->dbch_size, 4096);
+            registration.Filter.assign(static_cast<BYTE*>(filter), static_cast<BYTE*>(filter) + size);
+            auto deviceInterface = static_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(filter);
+            forBthPort = header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+                         size >= offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) &&
+                         IsEqualGUID(deviceInterface->dbcc_classguid, BthPortClass);
+        }
+        DWORD error = 0;
+        if (Sim().NotificationRegistration.Take(error)) {
+            registration.Result = S().NewHandle();
+            S().Registrations[registration.Result] = {forBthPort};
+        }
+        Sim().NotificationRegistrations.push_back(registration);
+        S().Log.push_back(registration.Result ? "RegisterNotification" : "RegisterNotification failed");
+        if (!registration.Result) SetLastError(error);
+        return registration.Result;
+    }
+
+    static BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY handle) {
+        Guard guard(S().Lock);
+        if (!S().Registrations.erase(handle)) return Fail(ERROR_INVALID_HANDLE);
+        S().Log.push_back("UnregisterNotification");
+        return TRUE;
+    }
+
+    // ---- Radio enumeration
+
+    static HANDLE NewRadioHandle(size_t index) {
+        HANDLE handle = S().NewHandle();
+        S().RadioHandles[handle] = index;
+        return handle;
+    }
+
+    static HBLUETOOTH_RADIO_FIND WINAPI FindFirstRadio(BLUETOOTH_FIND_RADIO_PARAMS* params, HANDLE* radio) {
+        Guard guard(S().Lock);
+        Sim().RadioFindParamSizes.push_back(params ? params->dwSize : 0);
+        DWORD error = ERROR_REVISION_MISMATCH;
+        if (!params || params->dwSize != sizeof(BLUETOOTH_FIND_RADIO_PARAMS) || !Sim().FindFirstRadio.Take(error)) {
+            S().Log.push_back("FindFirstRadio failed");
+            SetLastError(error);
+            return nullptr;
+        }
+        if (Sim().Radios.empty()) {
+            S().Log.push_back("FindFirstRadio none");
+            SetLastError(ERROR_NO_MORE_ITEMS);
+            return nullptr;
+        }
+        HANDLE search = S().NewHandle();
+        S().Searches[search] = {1};
+        *radio = NewRadioHandle(0);
+        S().Log.push_back("FindFirstRadio");
+        return search;
+    }
+
+    static BOOL WINAPI FindNextRadio(HBLUETOOTH_RADIO_FIND search, HANDLE* radio) {
+        Guard guard(S().Lock);
+        auto found = S().Searches.find(search);
+        if (found == S().Searches.end()) return Fail(ERROR_INVALID_HANDLE);
+        if (found->second.Next >= Sim().Radios.size()) {
+            S().Log.push_back("FindNextRadio none");
+            return Fail(ERROR_NO_MORE_ITEMS);
+        }
+        *radio = NewRadioHandle(found->second.Next++);
+        S().Log.push_back("FindNextRadio");
+        return TRUE;
+    }
+
+    static DWORD WINAPI GetRadioInfo(HANDLE radio, PBLUETOOTH_RADIO_INFO info) {
+        Guard guard(S().Lock);
+        Sim().RadioInfoSizes.push_back(info ? info->dwSize : 0);
+        auto found = S().RadioHandles.find(radio);
+        if (found == S().RadioHandles.end()) return ERROR_INVALID_HANDLE;
+        std::string entry = "GetRadioInfo " + std::to_string(found->second);
+        if (!info || info->dwSize != sizeof(BLUETOOTH_RADIO_INFO)) {
+            S().Log.push_back(entry + " failed");
+            return ERROR_REVISION_MISMATCH;
+        }
+        const SimBluetoothRadio& simRadio = Sim().Radios[found->second];
+        if (simRadio.InfoResult != ERROR_SUCCESS) {
+            S().Log.push_back(entry + " failed");
+            return simRadio.InfoResult;
+        }
+        info->address.ullLong = simRadio.Address;
+        size_t length = std::min<size_t>(simRadio.Name.size(), BLUETOOTH_MAX_NAME_SIZE - 1);
+        std::memcpy(info->szName, simRadio.Name.c_str(), length * sizeof(WCHAR));
+        info->szName[length] = L'\0';
+        info->ulClassofDevice = 0;
+        info->lmpSubversion = 0;
+        info->manufacturer = 0x0B3D;
+        S().Log.push_back(entry);
+        return ERROR_SUCCESS;
+    }
+
+    static BOOL WINAPI FindRadioClose(HBLUETOOTH_RADIO_FIND search) {
+        Guard guard(S().Lock);
+        if (!S().Searches.erase(search)) {
+            S().Log.push_back("FindRadioClose failed");
+            return Fail(ERROR_INVALID_HANDLE);
+        }
+        if (!Sim().FindRadioCloseSucceeds) {
+            S().Log.push_back("FindRadioClose failed");
+            return Fail(ERROR_GEN_FAILURE);
+        }
+        S().Log.push_back("FindRadioClose");
+        return TRUE;
+    }
+
+    // ---- Time
+
+    static void WINAPI Sleep(DWORD ms) {
+        {
+            Guard guard(S().Lock);
+            Sim().Sleeps.push_back(ms);
+            S().Log.push_back("Sleep " + std::to_string(ms));
+        }
+        ::Sleep(Scaled(ms));
+    }
+
+    static DWORD WINAPI GetTickCount() {
+        Guard guard(S().Lock);
+        ++Sim().TickCountCalls;
+        ULONGLONG elapsed = ::GetTickCount64() - S().RealStart;
+        return static_cast<DWORD>(Sim().TickBase + elapsed * Sim().TimeScale);
+    }
+
+    static DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD ms) {
+        DWORD result = ::WaitForSingleObject(handle, Scaled(ms));
+        Guard guard(S().Lock);
+        Sim().Waits.push_back({handle, ms, result});
+        const char* outcome = result == WAIT_OBJECT_0 ? "signalled" : result == WAIT_TIMEOUT ? "timeout" : "failed";
+        S().Log.push_back("Wait " + std::to_string(ms) + " " + outcome);
+        return result;
+    }
+};
+
+// ---- SimRadio
+
+SimRadio::SimRadio() : state_(new State) {
+    current = this;
+    ServicePlatform = {
+        SimRadioSeam::GetClassDevsExA,
+        SimRadioSeam::GetDeviceInfoListDetailA,
+        SimRadioSeam::EnumDeviceInfo,
+        SimRadioSeam::GetDeviceIdExA,
+        SimRadioSeam::GetDeviceRegistryPropertyA,
+        SimRadioSeam::SetClassInstallParamsA,
+        SimRadioSeam::CallClassInstaller,
+        SimRadioSeam::GetClassDevsA,
+        SimRadioSeam::EnumDeviceInterfaces,
+        SimRadioSeam::GetDeviceInterfaceDetailA,
+        SimRadioSeam::DestroyDeviceInfoList,
+        SimRadioSeam::CreateFileA,
+        SimRadioSeam::DeviceIoControl,
+        SimRadioSeam::CloseHandle,
+        SimRadioSeam::RegisterDeviceNotificationA,
+        SimRadioSeam::UnregisterDeviceNotification,
+        SimRadioSeam::FindFirstRadio,
+        SimRadioSeam::FindNextRadio,
+        SimRadioSeam::GetRadioInfo,
+        SimRadioSeam::FindRadioClose,
+        SimRadioSeam::Sleep,
+        SimRadioSeam::GetTickCount,
+        SimRadioSeam::WaitForSingleObject,
+    };
+}
+
+SimRadio::~SimRadio() {
+    {
+        std::lock_guard<std::mutex> guard(state_->Lock);
+        state_->Stopping = true;
+        state_->QueueChanged.notify_all();
+    }
+    if (state_->Worker.joinable()) state_->Worker.join();
+    ServicePlatform = RealServicePlatform;
+    current = nullptr;
+    delete state_;
+}
+
+size_t SimRadio::AddNode(SimDeviceNode node) {
+    state_->Nodes.push_back(std::move(node));
+    return state_->Nodes.size() - 1;
+}
+
+SimDeviceNode& SimRadio::Node(size_t index) { return state_->Nodes.at(index); }
+
+size_t SimRadio::AddStandardRadio() {
+    SimDeviceNode composite;
+    composite.InstanceId = SimCompositeInstanceId;
+    composite.HardwareIds = MultiSz({"USB\\VID_7A5C&PID_0C31&REV_0112", "USB\\VID_7A5C&PID_0C31"});
+    composite.CompatibleIds =
+        MultiSz({"USB\\DevClass_EF&SubClass_02&Prot_01", "USB\\DevClass_EF&SubClass_02", "USB\\DevClass_EF",
+                 "USB\\COMPOSITE"});
+    AddNode(std::move(composite));
+
+    SimDeviceNode radio;
+    radio.InstanceId = SimRadioInstanceId;
+    radio.HardwareIds = MultiSz({"USB\\VID_7A5C&PID_0C31&REV_0112&MI_00", "USB\\VID_7A5C&PID_0C31&MI_00"});
+    radio.CompatibleIds = MultiSz({"USB\\Class_E0&SubClass_01&Prot_01", "USB\\Class_E0&SubClass_01", "USB\\Class_E0"});
+    radio.ProvidesPortInterface = true;
+    return AddNode(std::move(radio));
+}
+
+std::string SimRadio::PortInterfacePath(const std::string& instanceId) {
+    std::string path = "\\\\?\\" + instanceId;
+    std::replace(path.begin() + 4, path.end(), '\\', '#');
+    return path + "#" + BthPortClassText;
+}
+
+void SimRadio::SetDeviceEventSink(SimDeviceEventSink sink) {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    state_->Sink = sink;
+}
+
+size_t SimRadio::DeliverQueuedEvents() {
+    std::deque<SimDeviceEvent> events;
+    {
+        std::lock_guard<std::mutex> guard(state_->Lock);
+        events.swap(state_->Queue);
+    }
+    for (const SimDeviceEvent& event : events) SimRadioSeam::Deliver(event);
+    return events.size();
+}
+
+void SimRadio::WaitForEventsDelivered() {
+    if (EventDelivery != SimEventDelivery::Background) return;
+    std::unique_lock<std::mutex> lock(state_->Lock);
+    state_->QueueChanged.wait(lock, [this] { return state_->Queue.empty() && !state_->InFlight; });
+}
+
+std::vector<std::string> SimRadio::Log() const {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Log;
+}
+
+void SimRadio::ClearLog() {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    state_->Log.clear();
+}
+
+size_t SimRadio::OpenDeviceLists() const {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Lists.size();
+}
+
+size_t SimRadio::OpenPorts() const {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Ports.size();
+}
+
+size_t SimRadio::OpenRadioHandles() const {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->RadioHandles.size();
+}
+
+size_t SimRadio::OpenRadioSearches() const {
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Searches.size();
+}

@@ -1,0 +1,264 @@
+// A simulated radio platform behind the service's seam (ServicePlatform): the device
+// tree and the class installer, the Bluetooth port interface, device-interface events,
+// radio enumeration of bthprops, device-notification registration and scaled time.
+// No GoogleTest: the simulated-radio build of the service links it as well.
+//
+// Usage:
+//   SimRadio sim;                              // installs itself; the destructor restores the real platform
+//   size_t radio = sim.AddStandardRadio();     // composite device + Bluetooth interface node (enabled, port present)
+//   sim.Node(radio).Installer.FailTimes(2);    // the next two class-installer calls on it fail
+//   sim.SetDeviceEventSink(MyHandler);         // removal/arrival after a disable/enable goes there
+//   ... run the code under test ...
+//   sim.Log()                                  // the notable calls in order, e.g. "Sleep 500"
+//
+// Device events reach the service the way the control handler passes them on, e.g.
+//   sim.SetDeviceEventSink([](DWORD type, DEV_BROADCAST_HDR* data) -> DWORD {
+//       return RadioServiceCtrlHandler(SERVICE_CONTROL_DEVICEEVENT, type, data, nullptr); });
+// Radios for bthprops: sim.Radios = {{0x001122334455}, {0x2CE71A000001}}; (address
+// bytes 5..3 = 2C E7 1A is the vendor's); sim.FindRadioCloseSucceeds = false fails the close.
+//
+// One SimRadio at a time. ServicePlatform.CloseHandle closes only the simulation's own
+// handles (ports and radios); any other handle is refused and listed in InvalidCloses.
+// Every record below is written under the simulation's lock; read records after the
+// code under test has returned (and after WaitForEventsDelivered() with background
+// delivery). Configure nodes and scripts before the code under test runs.
+#pragma once
+
+#include <windows.h>
+#include <bluetoothapis.h>
+#include <cfgmgr32.h>
+#include <dbt.h>
+#include <setupapi.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Outcomes of successive calls of one simulated operation. By default every call
+// succeeds; FailTimes(n) makes the next n calls fail and later ones succeed again.
+// Each script replaces the one before.
+class SimOutcomes {
+public:
+    void FailTimes(unsigned count, DWORD error = ERROR_GEN_FAILURE);
+    // The next `successes` calls succeed, then `failures` fail, then calls succeed again.
+    void SucceedThenFail(unsigned successes, unsigned failures = 1, DWORD error = ERROR_GEN_FAILURE);
+    void FailAlways(DWORD error = ERROR_GEN_FAILURE);
+    void SucceedAlways();
+    unsigned Calls() const { return calls_; }  // calls taken so far
+    // For the simulation: takes one call; false (with the error to report) when it fails.
+    bool Take(DWORD& error);
+
+private:
+    unsigned calls_ = 0;
+    unsigned successesFirst_ = 0;
+    unsigned failuresLeft_ = 0;
+    bool failAlways_ = false;
+    DWORD error_ = ERROR_GEN_FAILURE;
+};
+
+// A device registry property as SetupDiGetDeviceRegistryPropertyA returns it; the rest
+// of the caller's buffer is filled with 0xCD, as its contents are undefined.
+struct SimProperty {
+    DWORD Type = REG_MULTI_SZ;
+    std::string Data;  // the raw bytes, terminators included
+};
+// A well-formed REG_MULTI_SZ: each ID with its zero, then the closing zero.
+SimProperty MultiSz(const std::vector<std::string>& ids);
+
+struct SimDeviceNode {
+    std::string InstanceId;                    // e.g. "USB\VID_7A5C&PID_0C31&MI_00\6&1&0&0000"
+    std::optional<SimProperty> HardwareIds;    // absent: reading the property fails (ERROR_INVALID_DATA)
+    std::optional<SimProperty> CompatibleIds;
+    bool Present = true;                       // absent nodes are left out of DIGCF_PRESENT lists
+    bool Enabled = true;
+    // The node exposes the Bluetooth port interface while it is present and enabled.
+    bool ProvidesPortInterface = false;
+    SimOutcomes SetParams;  // SetupDiSetClassInstallParamsA on this node (after the size checks)
+    SimOutcomes Installer;  // SetupDiCallClassInstaller on this node
+};
+
+// One SetupDiSetClassInstallParamsA call as the simulation received it.
+struct SimStoredParams {
+    std::string InstanceId;
+    DWORD Size;                   // the size argument
+    SP_PROPCHANGE_PARAMS Params;  // the first min(Size, 20) bytes, the rest zero
+    bool Accepted;
+};
+
+struct SimPropertyRead {
+    std::string InstanceId;
+    DWORD Property;
+    DWORD BufferSize;
+    bool Succeeded;
+};
+
+struct SimInstanceIdRead {
+    DEVINST DevInst;
+    ULONG BufferLength;
+    ULONG Flags;
+    HMACHINE Machine;
+};
+
+// SetupDiGetClassDevsExA (Ex true) or SetupDiGetClassDevsA.
+struct SimListQuery {
+    bool Ex;
+    std::optional<GUID> Class;
+    DWORD Flags;
+    bool EnumeratorGiven, ParentGiven, ExistingSetGiven, MachineGiven;
+};
+
+struct SimPortOpen {
+    std::string Path;
+    DWORD Access, Share, Disposition, Attributes;
+    bool SecurityGiven, TemplateGiven;
+    HANDLE Result;  // INVALID_HANDLE_VALUE when refused
+};
+
+struct SimIoControl {
+    HANDLE Port;
+    std::string InstanceId;  // the node behind the port
+    DWORD Code;
+    std::vector<BYTE> Input;
+    DWORD OutputSize;
+    bool ReturnedCountGiven;
+    bool Overlapped;
+    bool Succeeded;
+};
+
+struct SimWait {
+    HANDLE Handle;
+    DWORD Timeout;  // as asked for
+    DWORD Result;
+};
+
+struct SimNotificationRegistration {
+    HANDLE Recipient;
+    DWORD Flags;
+    std::vector<BYTE> Filter;  // dbch_size bytes of the filter
+    HDEVNOTIFY Result;
+};
+
+// A device-interface event the simulation produced.
+struct SimDeviceEvent {
+    DWORD Type;         // DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE
+    std::wstring Path;  // dbcc_name
+};
+
+// A radio that bthprops' enumeration reports.
+struct SimBluetoothRadio {
+    BTH_ADDR Address = 0;                  // e.g. 0x2CE71A000001: byte 5 is 0x2C
+    DWORD InfoResult = ERROR_SUCCESS;      // what BluetoothGetRadioInfo returns for it
+    std::wstring Name = L"Simulated radio";
+};
+
+// Receives the device-interface events, as the control handler's device-event path does.
+using SimDeviceEventSink = DWORD (*)(DWORD eventType, DEV_BROADCAST_HDR* data);
+
+enum class SimEventDelivery {
+    Immediate,   // inside the class-installer call that changed the node, on its thread
+    Queued,      // held until DeliverQueuedEvents()
+    Background,  // by a thread of the simulation, one at a time in order, EventDelayMs (scaled) after the change
+};
+
+class SimRadio {
+public:
+    SimRadio();   // installs every entry of ServicePlatform
+    ~SimRadio();  // stops background delivery and restores RealServicePlatform
+    SimRadio(const SimRadio&) = delete;
+    SimRadio& operator=(const SimRadio&) = delete;
+
+    // ---- The device tree (indices are stable; DevInst is index + 1).
+    size_t AddNode(SimDeviceNode node);
+    SimDeviceNode& Node(size_t index);
+    // The composite device "USB\VID_7A5C&PID_0C31\5&2A3B4C5D&0&1" and its Bluetooth
+    // interface node SimRadioInstanceId (enabled, with the port interface), with the
+    // hardware and compatible IDs a real radio reports. Returns the interface node.
+    size_t AddStandardRadio();
+    // "\\?\" + instance ID with "\" as "#" + "#{0850302a-b344-4fda-9be9-90576b8d46f0}".
+    static std::string PortInterfacePath(const std::string& instanceId);
+
+    // ---- Scripts for operations that are not per node.
+    SimOutcomes DeviceListQuery;     // SetupDiGetClassDevsExA
+    SimOutcomes ListDetail;          // SetupDiGetDeviceInfoListDetailA
+    SimOutcomes InstanceIdRead;      // CM_Get_Device_ID_ExA (fails with CR_FAILURE)
+    SimOutcomes InterfaceListQuery;  // SetupDiGetClassDevsA
+    SimOutcomes InterfaceEnum;       // SetupDiEnumDeviceInterfaces (before the ERROR_NO_MORE_ITEMS check)
+    SimOutcomes InterfaceDetail;     // SetupDiGetDeviceInterfaceDetailA
+    SimOutcomes PortOpen;            // CreateFileA of a port interface path
+    SimOutcomes PortIoControl;       // DeviceIoControl on an open port
+    SimOutcomes NotificationRegistration;  // RegisterDeviceNotificationA
+    // Called on the caller's thread when a request reaches an open port, before it
+    // completes (a synchronous request takes the driver's time): lets a test hold one
+    // switch there to interleave two of them.
+    std::function<void(HANDLE port)> OnPortIoControl;
+    // SetupDiEnumDeviceInfo fails with this error at this member index (the walk's end
+    // otherwise fails with ERROR_NO_MORE_ITEMS).
+    std::optional<std::pair<DWORD, DWORD>> EnumFailure;  // (index, error)
+
+    // ---- Device-interface events.
+    void SetDeviceEventSink(SimDeviceEventSink sink);
+    SimEventDelivery EventDelivery = SimEventDelivery::Immediate;
+    DWORD EventDelayMs = 0;  // Background only, as asked for (scaled like every wait)
+    // When set, events reach the sink only while a registration for the Bluetooth port
+    // interface class made through RegisterDeviceNotificationA is active, as on Windows.
+    bool RequireNotificationRegistration = false;
+    // Queued: hands the held events to the sink on the calling thread; returns how many.
+    size_t DeliverQueuedEvents();
+    // Background: returns once every produced event has been handed over (other modes: at once).
+    void WaitForEventsDelivered();
+
+    // ---- Radio enumeration of bthprops. BluetoothFindFirstRadio fails with
+    // ERROR_NO_MORE_ITEMS when the list is empty; radio handles are closed through the seam.
+    std::vector<SimBluetoothRadio> Radios;
+    SimOutcomes FindFirstRadio;
+    bool FindRadioCloseSucceeds = true;
+
+    // ---- Time. A pause or timed wait of n ms takes n / TimeScale ms (at least 1 ms when
+    // n > 0; INFINITE stays INFINITE), so the 120000 ms request wait takes 1.2 s by
+    // default; GetTickCount runs TimeScale times faster than real time from TickBase.
+    unsigned TimeScale = 100;
+    DWORD TickBase = 0x10000000;
+
+    // ---- What the code under test did.
+    // Notable calls in order: "Sleep 500", "Wait 120000 signalled|timeout|failed",
+    // "SetParams <instance> enable|disable|change<n> global|config[ failed]",
+    // "CallInstaller <instance>[ failed]", "OpenPort <path>[ failed]",
+    // "IoControl <code hex> <input bytes hex>[ failed]", "ClosePort", "Removal <path>",
+    // "Arrival <path>" (when produced), "FindFirstRadio[ none|failed]",
+    // "GetRadioInfo <index>[ failed]", "FindNextRadio[ none]", "CloseRadio <index>",
+    // "FindRadioClose[ failed]", "RegisterNotification[ failed]", "UnregisterNotification".
+    std::vector<std::string> Log() const;
+    void ClearLog();
+
+    std::vector<SimStoredParams> StoredParams;
+    std::vector<SimPropertyRead> PropertyReads;
+    std::vector<SimInstanceIdRead> InstanceIdReads;
+    std::vector<SimListQuery> ListQueries;
+    std::vector<SP_DEVINFO_LIST_DETAIL_DATA_A> ListDetails;  // as returned
+    std::vector<DWORD> InterfaceDetailSizes;                 // buffer sizes asked for
+    std::vector<SimPortOpen> PortOpens;
+    std::vector<SimIoControl> IoControls;
+    std::vector<DWORD> Sleeps;
+    std::vector<SimWait> Waits;
+    unsigned TickCountCalls = 0;
+    std::vector<SimNotificationRegistration> NotificationRegistrations;
+    std::vector<SimDeviceEvent> ProducedEvents;
+    std::vector<SimDeviceEvent> DeliveredEvents;
+    std::vector<HANDLE> InvalidCloses;  // CloseHandle of a handle the simulation does not own (or owns no more)
+    std::vector<DWORD> RadioFindParamSizes;
+    std::vector<DWORD> RadioInfoSizes;
+    size_t OpenDeviceLists() const;    // created and not yet destroyed
+    size_t OpenPorts() const;
+    size_t OpenRadioHandles() const;   // radio handles handed out and not closed
+    size_t OpenRadioSearches() const;
+
+private:
+    struct State;  // nodes, open lists and handles, the event queue, the lock
+    State* state_;
+    friend struct SimRadioSeam;
+};
+
+inline constexpr char SimRadioInstanceId[] = "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000";
+inline constexpr char SimCompositeInstanceId[] = "USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1";
