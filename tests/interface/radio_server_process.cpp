@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "exception_guard.h"
 #include "radio_contract.h"
+#include "radio_control.h"
 #include "test_paths.h"
 
 namespace {
@@ -39,13 +41,15 @@ std::string PeerTestServerPath() {
 #endif
 }
 
-RadioServerProcess::RadioServerProcess(const std::string& executable, DWORD requestDelayMs) {
+RadioServerProcess::RadioServerProcess(const std::string& executable, DWORD requestDelayMs,
+                                       RadioStateWrites writes) {
     char directory[MAX_PATH];
     GetTempPathA(MAX_PATH, directory);
     logPath_ = std::string(directory) + UniqueName("log") + ".txt";
     const std::string eventName = UniqueName("ready");
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
     std::string command = "\"" + executable + "\" \"" + logPath_ + "\" " + eventName + " " + std::to_string(requestDelayMs);
+    if (writes == RadioStateWrites::BeforeAnswer) command += " write-state";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (ready && CreateProcessA(executable.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -107,6 +111,12 @@ std::vector<std::string> RadioServerProcess::Requests() const {
     for (const std::string& line : Log())
         if (line.rfind("request ", 0) == 0) requests.push_back(line.substr(8));
     return requests;
+}
+
+void StopRadioTestServer() {
+    ScopedRadioBinding binding;
+    CallWithExceptionGuard([](void* handle) { StopRadioControlServer(static_cast<handle_t>(handle)); },
+                           binding.Get());
 }
 
 ScopedRadioBinding::ScopedRadioBinding() {

@@ -14,10 +14,16 @@ std::string TestServerPath();
 std::string PeerTestServerPath();
 inline constexpr int TestBits = sizeof(void*) * 8;
 
+// Whether the server sets ZentRadioState for each request before it answers, as the
+// service does once the radio has switched (1 for enable, 0 for disable).
+enum class RadioStateWrites { Never, BeforeAnswer };
+
 class RadioServerProcess {
 public:
-    // Starts the server and waits until it listens; check Listening().
-    explicit RadioServerProcess(const std::string& executable, DWORD requestDelayMs = 0);
+    // Starts the server and waits until it listens; check Listening(). Every request is
+    // held requestDelayMs.
+    explicit RadioServerProcess(const std::string& executable, DWORD requestDelayMs = 0,
+                                RadioStateWrites writes = RadioStateWrites::Never);
     // Ends a server that is still running.
     ~RadioServerProcess();
     RadioServerProcess(const RadioServerProcess&) = delete;
@@ -29,7 +35,8 @@ public:
     // Ends the server at once, as a crash would.
     void Terminate();
     DWORD ExitCode() const;
-    // What the server wrote when it ended: "server N", "request ..." (decoded), "stop".
+    // What the server wrote when it ended: "server N", "request ..." (decoded),
+    // "overlap" (a request arrived while another was held), "stop".
     std::vector<std::string> Log() const;
     // Just the received request strings, decoded.
     std::vector<std::string> Requests() const;
@@ -39,6 +46,10 @@ private:
     std::string logPath_;
     bool listening_ = false;
 };
+
+// Sends opnum 1 on a binding of its own, which is freed before this returns; a server
+// that is gone already is ignored.
+void StopRadioTestServer();
 
 // A binding to "\pipe\ZkBtRcIf" on this machine, freed on scope exit.
 class ScopedRadioBinding {

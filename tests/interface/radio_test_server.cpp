@@ -1,14 +1,18 @@
 // A stand-in for the service's side of RadioControlInterface, built from the real
 // server stub: serves the real endpoint and records what arrives.
-// Usage: radio_test_server LOG_FILE READY_EVENT [DELAY_MS]
+// Usage: radio_test_server LOG_FILE READY_EVENT [DELAY_MS [write-state]]
 // Signals READY_EVENT once listening. When listening ends (opnum 1) it writes LOG_FILE:
 // "server 32|64", then one "request HEX" line per opnum 0 call (the received bytes
-// before the terminator), and "stop" for opnum 1. Every request is held DELAY_MS.
+// before the terminator), "overlap" for a request that arrived while another was still
+// being held, and "stop" for opnum 1. Every request is held DELAY_MS. With write-state,
+// a request then sets ZentRadioState to 1 (enable) or 0 (disable) before it returns,
+// as the service does once the radio has switched.
 // The exit code is 0, or the RPC status of the step that failed.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +24,8 @@ namespace {
 std::mutex logLock;
 std::vector<std::string> logLines;
 DWORD requestDelay;
+bool writeState;
+volatile LONG requestsInProgress;
 
 void Record(std::string line) {
     std::lock_guard<std::mutex> lock(logLock);
@@ -38,11 +44,29 @@ std::string Hex(const char* text) {
 
 RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const_cast<char*>(text)); }
 
+void WriteRadioState(DWORD state) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        Record("state not written");
+        return;
+    }
+    if (RegSetValueExA(key, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state), sizeof state) !=
+        ERROR_SUCCESS)
+        Record("state not written");
+    RegCloseKey(key);
+}
+
 }  // namespace
 
 void RequestRadioSwitch(handle_t, const char* request) {
     Record("request " + Hex(request));
+    if (InterlockedIncrement(&requestsInProgress) > 1) Record("overlap");
     if (requestDelay) Sleep(requestDelay);
+    if (writeState) {
+        if (lstrcmpiA(request, EnableRadioRequest) == 0) WriteRadioState(1);
+        else if (lstrcmpiA(request, DisableRadioRequest) == 0) WriteRadioState(0);
+    }
+    InterlockedDecrement(&requestsInProgress);
 }
 
 // As the service does it: stop listening, then unregister without waiting for calls.
@@ -55,6 +79,7 @@ void StopRadioControlServer(handle_t) {
 int main(int argc, char** argv) {
     if (argc < 3) return 87;
     if (argc > 3) requestDelay = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10));
+    if (argc > 4) writeState = std::strcmp(argv[4], "write-state") == 0;
     Record(sizeof(void*) == 8 ? "server 64" : "server 32");
 
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);

@@ -24,11 +24,11 @@ std::string EventName(const SentTraceMessage& message) {
     return name;
 }
 
-}  // namespace
+using TimelineEntries = std::vector<std::pair<LONG, std::string>>;
 
-std::vector<std::string> ReportTimeline(const DebugCapture& capture, const SimTraceSession& session) {
+TimelineEntries ReportEntries(const DebugCapture& capture, const SimTraceSession& session) {
     const DWORD thread = GetCurrentThreadId();
-    std::vector<std::pair<LONG, std::string>> entries;
+    TimelineEntries entries;
     bool prefixSeen = false;
     for (const CapturedOutput& output : capture.Outputs()) {
         if (output.ThreadId != thread) continue;
@@ -42,10 +42,29 @@ std::vector<std::string> ReportTimeline(const DebugCapture& capture, const SimTr
         }
     }
     for (const SentTraceMessage& message : session.Messages) entries.emplace_back(message.Stamp, EventName(message));
+    return entries;
+}
+
+std::vector<std::string> InOrder(TimelineEntries entries) {
     std::sort(entries.begin(), entries.end());
     std::vector<std::string> timeline;
     for (auto& entry : entries) timeline.push_back(std::move(entry.second));
     return timeline;
+}
+
+}  // namespace
+
+std::vector<std::string> ReportTimeline(const DebugCapture& capture, const SimTraceSession& session) {
+    return InOrder(ReportEntries(capture, session));
+}
+
+std::vector<std::string> ReportTimeline(const DebugCapture& capture, const SimTraceSession& session,
+                                        const SimSleep& sleeps) {
+    TimelineEntries entries = ReportEntries(capture, session);
+    for (const RequestedSleep& sleep : sleeps.Sleeps())
+        if (sleep.ThreadId == GetCurrentThreadId())
+            entries.emplace_back(sleep.Stamp, "sleep " + std::to_string(sleep.Milliseconds));
+    return InOrder(std::move(entries));
 }
 
 std::vector<std::string> EventList(const SimTraceSession& session) {
