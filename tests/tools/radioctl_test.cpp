@@ -105,6 +105,8 @@ TEST_F(RadioctlCalls, DebugOutputShowsTheLibrarysTextsInOrder) {
     SetRadioState(0);
     ProgramRun run = RunProgram(Radioctl("--debug-output status"));
     EXPECT_EQ(run.ExitCode, 0u);
+    // The console's text mode turns each line end into CR LF.
+    std::erase(run.Out, '\r');
     const char* expected[] = {
         "ZUZORERIZEZUDADUR:DLL_PROCESS_ATTACH !!!\n",
         "ZUZORERIZEZUDADUR:IsBluetoothRadioEnabled: IsBluetoothRadioEnabled ==>> \n",
