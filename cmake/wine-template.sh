@@ -9,8 +9,5 @@ flock 9
 [ -f "$prefix/.complete" ] && exit 0
 rm -rf "$prefix"
 "$loader" wineboot -i
-# A service program started from a console must fail its dispatcher call at once,
-# not after Wine's 10 s wait for a control pipe.
-"$loader" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent' /ve /t REG_DWORD /d 999 /f >/dev/null
 wineserver -w
 touch "$prefix/.complete"

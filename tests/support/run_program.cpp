@@ -1,8 +1,11 @@
 #include "run_program.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
-// An inheritable temporary file that disappears when the last handle closes.
+// An inheritable temporary file, gone when its last handle closes: unlike a pipe it
+// never blocks a program that writes more than a pipe holds.
 HANDLE CreateCaptureFile() {
     char directory[MAX_PATH], path[MAX_PATH];
     GetTempPathA(MAX_PATH, directory);
@@ -23,7 +26,7 @@ std::string ReadAll(HANDLE file) {
 
 }  // namespace
 
-ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
+ProgramRun RunProgram(const std::string& path, const std::string& arguments, DWORD timeoutMs) {
     ProgramRun run;
     HANDLE out = CreateCaptureFile();
     HANDLE err = CreateCaptureFile();
@@ -33,17 +36,30 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out;
     startup.hStdError = err;
+    std::string commandLine = "\"";
+    commandLine += path;
+    commandLine += "\"";
+    if (!arguments.empty()) {
+        commandLine += ' ';
+        commandLine += arguments;
+    }
     PROCESS_INFORMATION process{};
-    std::string mutableLine = commandLine;
-    if (CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+    const DWORD start = GetTickCount();
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                        &process)) {
-        run.Started = true;
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 999);
-        GetExitCodeProcess(process.hProcess, &run.ExitCode);
+        if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.hProcess, &run.ExitCode);
+        } else {
+            ADD_FAILURE() << commandLine << " did not end within " << timeoutMs << " ms";
+            TerminateProcess(process.hProcess, 1);
+        }
+        run.ElapsedMs = GetTickCount() - start;
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         run.Out = ReadAll(out);
         run.Err = ReadAll(err);
+    } else {
+        ADD_FAILURE() << "CreateProcessA " << commandLine << ": " << GetLastError();
     }
     CloseHandle(out);
     CloseHandle(err);

@@ -1,4 +1,5 @@
-// Runs a program to completion with its output captured, for tests of console programs.
+// Runs a program to completion from a console-like start (no SCM), with what it writes
+// to standard output and standard error captured apart.
 #pragma once
 
 #include <windows.h>
@@ -6,11 +7,13 @@
 #include <string>
 
 struct ProgramRun {
-    DWORD ExitCode = 0;
+    DWORD ExitCode = STILL_ACTIVE;
     std::string Out;
     std::string Err;
-    bool Started = false;
+    DWORD ElapsedMs = 0;
+    std::string Output() const { return Out + Err; }
 };
 
-// commandLine is passed to CreateProcessA as is (quote paths yourself).
-ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMs = 60000);
+// The path is quoted; the arguments are appended as they are. A program that does not
+// start or does not end within the time fails the test (and is ended).
+ProgramRun RunProgram(const std::string& path, const std::string& arguments, DWORD timeoutMs = 60000);

@@ -9,18 +9,13 @@
 
 namespace {
 
-std::string Radioctl(const std::string& arguments) {
+ProgramRun Radioctl(const std::string& arguments) {
 #ifdef _WIN64
     constexpr char program[] = "radioctl64.exe";
 #else
     constexpr char program[] = "radioctl.exe";
 #endif
-    std::string line = "\"";
-    line += BinaryDirectory();
-    line += program;
-    line += "\" ";
-    line += arguments;
-    return line;
+    return RunProgram(BinaryDirectory() + program, arguments);
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -37,8 +32,7 @@ TEST(RadioctlArguments, RefusesWhatItCannotDo) {
         {"--debug-output", "no command given"},
     };
     for (const Case& c : cases) {
-        ProgramRun run = RunProgram(Radioctl(c.Arguments));
-        ASSERT_TRUE(run.Started);
+        ProgramRun run = Radioctl(c.Arguments);
         EXPECT_EQ(run.ExitCode, 2u) << c.Arguments;
         EXPECT_TRUE(Contains(run.Err, c.Message)) << c.Arguments << ": " << run.Err;
         EXPECT_TRUE(Contains(run.Err, "usage: radioctl")) << c.Arguments;
@@ -47,27 +41,27 @@ TEST(RadioctlArguments, RefusesWhatItCannotDo) {
 }
 
 TEST(RadioctlArguments, HelpGoesToStandardOutput) {
-    ProgramRun run = RunProgram(Radioctl("--help"));
+    ProgramRun run = Radioctl("--help");
     EXPECT_EQ(run.ExitCode, 0u);
     EXPECT_TRUE(Contains(run.Out, "usage: radioctl [--dll PATH] [--debug-output] status|on|off"));
 }
 
 TEST(RadioctlLibrary, SaysWhenTheLibraryIsMissing) {
-    ProgramRun run = RunProgram(Radioctl("--dll C:\\nowhere\\radioswitch.dll status"));
+    ProgramRun run = Radioctl("--dll C:\\nowhere\\radioswitch.dll status");
     EXPECT_EQ(run.ExitCode, 3u);
     EXPECT_TRUE(Contains(run.Err, "C:\\nowhere\\radioswitch.dll not found")) << run.Err;
 }
 
 TEST(RadioctlLibrary, SaysWhyTheLibraryRefusedToLoad) {
     DeleteRadioSupportKey();
-    ProgramRun run = RunProgram(Radioctl("status"));
+    ProgramRun run = Radioctl("status");
     EXPECT_EQ(run.ExitCode, 3u);
     EXPECT_TRUE(Contains(run.Err, "error 1114")) << run.Err;
     EXPECT_TRUE(Contains(run.Err, "Radio Support with the right to set values")) << run.Err;
 }
 
 TEST(RadioctlLibrary, SaysWhichExportIsMissing) {
-    ProgramRun run = RunProgram(Radioctl("--dll kernel32.dll on"));
+    ProgramRun run = Radioctl("--dll kernel32.dll on");
     EXPECT_EQ(run.ExitCode, 3u);
     EXPECT_TRUE(Contains(run.Err, "kernel32.dll does not export BluetoothEnableRadio")) << run.Err;
 }
@@ -79,31 +73,31 @@ protected:
 
 TEST_F(RadioctlCalls, StatusReportsTheStateAndTheResult) {
     SetRadioState(1);
-    ProgramRun run = RunProgram(Radioctl("status"));
+    ProgramRun run = Radioctl("status");
     EXPECT_EQ(run.ExitCode, 0u) << run.Err;
     EXPECT_TRUE(Contains(run.Out, "IsBluetoothRadioEnabled -> 0 (ERROR_SUCCESS) in ")) << run.Out;
     EXPECT_TRUE(Contains(run.Out, "radio is on (state 1)")) << run.Out;
 
     SetRadioState(0);
-    run = RunProgram(Radioctl("STATUS"));
+    run = Radioctl("STATUS");
     EXPECT_TRUE(Contains(run.Out, "radio is off (state 0)")) << run.Out;
 }
 
 TEST_F(RadioctlCalls, AFailedExportGivesANonZeroExitCode) {
     // No ZentRadioState value: both exports answer 87 at once.
-    ProgramRun status = RunProgram(Radioctl("status"));
+    ProgramRun status = Radioctl("status");
     EXPECT_EQ(status.ExitCode, 1u);
     EXPECT_TRUE(Contains(status.Out, "IsBluetoothRadioEnabled -> 87 (ERROR_INVALID_PARAMETER)")) << status.Out;
     EXPECT_FALSE(Contains(status.Out, "radio is"));
 
-    ProgramRun on = RunProgram(Radioctl("on"));
+    ProgramRun on = Radioctl("on");
     EXPECT_EQ(on.ExitCode, 1u);
     EXPECT_TRUE(Contains(on.Out, "BluetoothEnableRadio(1) -> 87 (ERROR_INVALID_PARAMETER)")) << on.Out;
 }
 
 TEST_F(RadioctlCalls, DebugOutputShowsTheLibrarysTextsInOrder) {
     SetRadioState(0);
-    ProgramRun run = RunProgram(Radioctl("--debug-output status"));
+    ProgramRun run = Radioctl("--debug-output status");
     EXPECT_EQ(run.ExitCode, 0u);
     // The console's text mode turns each line end into CR LF.
     std::erase(run.Out, '\r');
@@ -121,7 +115,7 @@ TEST_F(RadioctlCalls, DebugOutputShowsTheLibrarysTextsInOrder) {
         ASSERT_NE(found, std::string::npos) << "missing or out of order: " << text << "\n" << run.Out;
         position = found;
     }
-    EXPECT_FALSE(Contains(RunProgram(Radioctl("status")).Out, "ZUZORERIZEZUDADUR:")) << "only when asked for";
+    EXPECT_FALSE(Contains(Radioctl("status").Out, "ZUZORERIZEZUDADUR:")) << "only when asked for";
 }
 
 }  // namespace

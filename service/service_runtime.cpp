@@ -1,0 +1,116 @@
+#include "service_runtime.h"
+
+#include <dbt.h>
+#include <bthdef.h>
+
+#include <cstdlib>
+
+#include "device_events.h"
+#include "platform.h"
+#include "service_state.h"
+
+SERVICE_STATUS RadioServiceStatus;
+SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
+HDEVNOTIFY DeviceNotifyHandle;
+DWORD StatusCheckPoint = 1;
+
+namespace {
+
+DWORD ReportStatus() {
+    return SetServiceStatus(RadioServiceStatusHandle, &RadioServiceStatus) ? NO_ERROR : GetLastError();
+}
+
+void SetStatus(DWORD state, DWORD exitCode, DWORD checkPoint) {
+    RadioServiceStatus.dwServiceType = RadioServiceType;
+    RadioServiceStatus.dwCurrentState = state;
+    RadioServiceStatus.dwControlsAccepted = RadioServiceControls;
+    RadioServiceStatus.dwWin32ExitCode = exitCode;
+    RadioServiceStatus.dwServiceSpecificExitCode = 0;
+    RadioServiceStatus.dwCheckPoint = checkPoint;
+    RadioServiceStatus.dwWaitHint = 0;
+}
+
+// Once running has been reported, a failed start-up says so with its error rather
+// than leaving the service "running" with nothing listening.
+void ReportStopped(DWORD exitCode) {
+    SetStatus(SERVICE_STOPPED, exitCode, 0);
+    ReportStatus();
+}
+
+DWORD FailureCode(DWORD code) { return code != NO_ERROR ? code : ERROR_GEN_FAILURE; }
+
+}  // namespace
+
+void RunAsService() {
+    // The dispatcher only reads the name.
+    const SERVICE_TABLE_ENTRYA serviceTable[] = {{const_cast<LPSTR>(RadioServiceName), RadioServiceMain},
+                                                 {nullptr, nullptr}};
+    if (!StartServiceCtrlDispatcherA(serviceTable)) GetLastError();
+}
+
+void WINAPI RadioServiceMain(DWORD, LPSTR*) {
+    SetStatus(0, NO_ERROR, 0);
+    RadioServiceStatusHandle = RegisterServiceCtrlHandlerExA(RadioServiceName, RadioServiceCtrlHandler, nullptr);
+    if (!RadioServiceStatusHandle) return;
+    SetStatus(SERVICE_RUNNING, NO_ERROR, 0);
+    ReportStatus();
+
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = GUID_BTHPORT_DEVICE_INTERFACE;
+    DeviceNotifyHandle =
+        ServicePlatform.RegisterDeviceNotificationA(RadioServiceStatusHandle, &filter, DEVICE_NOTIFY_SERVICE_HANDLE);
+    if (!DeviceNotifyHandle) return ReportStopped(FailureCode(GetLastError()));
+
+    SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!SwitchDoneEvent) {
+        DWORD error = GetLastError();
+        ServicePlatform.UnregisterDeviceNotification(DeviceNotifyHandle);
+        DeviceNotifyHandle = nullptr;
+        return ReportStopped(FailureCode(error));
+    }
+
+    RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
+                                               RPC_C_LISTEN_MAX_CALLS_DEFAULT,
+                                               reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)), nullptr);
+    if (status != RPC_S_OK) return ReportStopped(status);
+    // The pipe can be opened from other machines and the interface has no
+    // authentication: serve local callers only.
+    status = RpcServerRegisterIfEx(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr, RPC_IF_ALLOW_LOCAL_ONLY,
+                                   RPC_C_LISTEN_MAX_CALLS_DEFAULT, nullptr);
+    if (status != RPC_S_OK) return ReportStopped(status);
+    // Returns once listening has been stopped and every call in progress has ended.
+    status = RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, FALSE);
+    ReportStopped(status);
+}
+
+DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID) {
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+        SetStatus(SERVICE_STOP_PENDING, NO_ERROR, StatusCheckPoint++);
+        ReportStatus();
+        return RpcMgmtStopServerListening(nullptr);
+    case SERVICE_CONTROL_PAUSE:
+        RadioServiceStatus.dwCurrentState = SERVICE_PAUSED;
+        ServicePaused = 1;
+        return ReportStatus();
+    case SERVICE_CONTROL_CONTINUE:
+        RadioServiceStatus.dwCurrentState = SERVICE_RUNNING;
+        ServicePaused = 0;
+        return ReportStatus();
+    case SERVICE_CONTROL_DEVICEEVENT:
+        if (ServicePaused != 1) HandleRadioDeviceEvent(eventType, static_cast<const DEV_BROADCAST_HDR*>(eventData));
+        return ReportStatus();
+    default:
+        return ReportStatus();
+    }
+}
+
+extern "C" void StopRadioControlServer(handle_t) {
+    RPC_STATUS status = RpcMgmtStopServerListening(nullptr);
+    if (status != RPC_S_OK) std::exit(status);
+    status = RpcServerUnregisterIf(nullptr, nullptr, 0);
+    if (status != RPC_S_OK) std::exit(status);
+}

@@ -1,0 +1,40 @@
+// The service as the Service Control Manager runs it: the control dispatcher, the
+// service main that serves the radio control interface until told to stop, and the
+// control handler that reports every state change.
+#pragma once
+
+#include <windows.h>
+
+#include "radio_control.h"
+
+inline constexpr char RadioServiceName[] = "Zentrik Bluetooth Radio Control Service";
+
+// SERVICE_WIN32 in every report; stop, pause/continue and shutdown are always accepted.
+inline constexpr DWORD RadioServiceType = SERVICE_WIN32;
+inline constexpr DWORD RadioServiceControls =
+    SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN;
+
+// The one status record; every report sends it whole as it stands.
+extern SERVICE_STATUS RadioServiceStatus;
+extern SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
+extern HDEVNOTIFY DeviceNotifyHandle;
+// Checkpoint of the next stop-pending report: 1 first, then 2, ...; never reset.
+extern DWORD StatusCheckPoint;
+
+// Hands the calling thread to the control dispatcher until the service has stopped.
+// Returns at once when the process was not started by the SCM.
+void RunAsService();
+
+// Reports running, registers for the Bluetooth port interface's arrival and removal,
+// creates SwitchDoneEvent and serves the interface on its pipe until listening stops,
+// then reports stopped. A start-up step that fails reports stopped with its error.
+void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);
+
+// Stop and shutdown: stop-pending, then stop listening (result: that RPC status).
+// Pause and continue: paused or running at once. Device events go to
+// HandleRadioDeviceEvent unless paused. Other results: the outcome of the report.
+DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
+
+// StopRadioControlServer (opnum 1, declared with the interface) stops listening and
+// unregisters every interface, not waiting for calls in progress; a failing step ends
+// the process with its RPC status as exit code.

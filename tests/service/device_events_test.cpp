@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "device_events.h"
+#include "device_records.h"
+#include "registry_fixture.h"
+#include "service_state.h"
+
+namespace {
+
+bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+// The device-event handler against the real registry, with a fresh event and no key
+// handle left open from an earlier test.
+class RadioDeviceEvents : public testing::Test {
+protected:
+    void SetUp() override {
+        SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        ASSERT_NE(SwitchDoneEvent, nullptr);
+    }
+    void TearDown() override {
+        if (RadioSupportKey) RegCloseKey(RadioSupportKey);
+        RadioSupportKey = nullptr;
+        CloseHandle(SwitchDoneEvent);
+        SwitchDoneEvent = nullptr;
+    }
+
+    DWORD Deliver(DWORD eventType, const std::wstring& path = RadioInterfacePath) {
+        DeviceInterfaceRecord record(path);
+        return HandleRadioDeviceEvent(eventType, record.Header());
+    }
+
+    ScopedRadioSupportKey key;
+};
+
+TEST_F(RadioDeviceEvents, ArrivalWritesOneAndRemovalCompleteWritesZero) {
+    EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    EXPECT_EQ(ReadRadioState(), 1) << "the first event creates the value";
+    EXPECT_TRUE(IsSet(SwitchDoneEvent));
+
+    EXPECT_EQ(Deliver(DBT_DEVICEREMOVECOMPLETE), NO_ERROR);
+    EXPECT_EQ(ReadRadioState(), 0);
+    EXPECT_TRUE(IsSet(SwitchDoneEvent));
+    EXPECT_FALSE(IsSet(SwitchDoneEvent)) << "automatic reset: one set releases one waiter";
+}
+
+TEST_F(RadioDeviceEvents, TheValueIsWrittenBeforeTheWaiterIsReleased) {
+    SetRadioState(1);
+    for (int round = 0; round < 20; ++round) {
+        DWORD expected = round % 2;
+        long long seen = -2;
+        std::thread waiter([&] {
+            if (WaitForSingleObject(SwitchDoneEvent, 10000) == WAIT_OBJECT_0) seen = ReadRadioState();
+        });
+        Sleep(1);
+        Deliver(expected ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE);
+        waiter.join();
+        ASSERT_EQ(seen, expected) << "round " << round;
+    }
+}
+
+TEST_F(RadioDeviceEvents, OnlyArrivalAndRemovalCompleteCount) {
+    SetRadioState(7);
+    for (DWORD type : std::initializer_list<DWORD>{DBT_DEVICEQUERYREMOVE, DBT_DEVICEQUERYREMOVEFAILED,
+                                                   DBT_DEVICEREMOVEPENDING, DBT_CUSTOMEVENT, DBT_DEVNODES_CHANGED}) {
+        EXPECT_EQ(Deliver(type), NO_ERROR) << type;
+    }
+    EXPECT_EQ(ReadRadioState(), 7);
+    EXPECT_FALSE(IsSet(SwitchDoneEvent));
+}
+
+TEST_F(RadioDeviceEvents, OtherDeviceTypesAreIgnored) {
+    SetRadioState(7);
+    DeviceInterfaceRecord handle(RadioInterfacePath, DBT_DEVTYP_HANDLE);
+    EXPECT_EQ(HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, handle.Header()), NO_ERROR);
+    DeviceInterfaceRecord volume(RadioInterfacePath, DBT_DEVTYP_VOLUME);
+    EXPECT_EQ(HandleRadioDeviceEvent(DBT_DEVICEREMOVECOMPLETE, volume.Header()), NO_ERROR);
+    EXPECT_EQ(HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, nullptr), NO_ERROR);
+    EXPECT_EQ(ReadRadioState(), 7);
+    EXPECT_FALSE(IsSet(SwitchDoneEvent));
+}
+
+TEST_F(RadioDeviceEvents, OtherDevicesLeaveTheValueAlone) {
+    SetRadioState(7);
+    for (const wchar_t* path : {
+             L"\\\\?\\usb#vid_7a5c&pid_0c31&mi_00#6&1&0&0000#{0850302a-b344-4fda-9be9-90576b8d46f0}",
+             L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_01#6&1&0&0001#{0850302a-b344-4fda-9be9-90576b8d46f0}",
+             L"\\\\?\\USB#VID_7A5C&PID_0C32&MI_00#6&1&0&0000#{0850302a-b344-4fda-9be9-90576b8d46f0}",
+             L"\\\\?\\\\USB#VID_7A5C&PID_0C31&MI_00#6&1&0&0000",  // pattern one code unit late
+             L"\\\\?USB#VID_7A5C&PID_0C31&MI_00#6&1&0&0000",     // pattern one code unit early
+             L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0",               // cut short
+             L"",
+         }) {
+        EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL, path), NO_ERROR);
+        EXPECT_FALSE(IsSet(SwitchDoneEvent)) << "path " << testing::PrintToString(std::wstring(path));
+    }
+    EXPECT_EQ(ReadRadioState(), 7);
+}
+
+TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFour) {
+    EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(RadioInterfacePath).Record()));
+    EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(L"ABCDUSB#VID_7A5C&PID_0C31&MI_00").Record()))
+        << "the prefix is not compared and nothing needs to follow";
+    EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_00anything else").Record()));
+    EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&Mi_00#6").Record()));
+    EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0").Record()));
+}
+
+TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
+    DeviceInterfaceRecord record(RadioInterfacePath);
+    record.Record()->dbcc_size =
+        offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (4 + 27) * sizeof(wchar_t) - 1;
+    EXPECT_FALSE(IsRadioDevicePath(record.Record())) << "a record too small to hold the pattern";
+    record.Record()->dbcc_size += 1;
+    EXPECT_TRUE(IsRadioDevicePath(record.Record()));
+}
+
+TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
+    Deliver(DBT_DEVICEARRIVAL);
+    HKEY opened = RadioSupportKey;
+    ASSERT_NE(opened, nullptr);
+    Deliver(DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_EQ(RadioSupportKey, opened);
+    EXPECT_TRUE(OpenRadioSupportKey());
+    EXPECT_EQ(RadioSupportKey, opened);
+}
+
+TEST_F(RadioDeviceEvents, WithoutTheKeyNothingIsWrittenAndNobodyReleased) {
+    DeleteRadioSupportKey();
+    EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    EXPECT_EQ(RadioSupportKey, nullptr);
+    EXPECT_FALSE(RadioSupportKeyExists()) << "the service never creates the key";
+    EXPECT_FALSE(IsSet(SwitchDoneEvent));
+
+    CreateRadioSupportKey();
+    EXPECT_EQ(Deliver(DBT_DEVICEREMOVECOMPLETE), NO_ERROR) << "the next event tries again";
+    EXPECT_EQ(ReadRadioState(), 0);
+    EXPECT_TRUE(IsSet(SwitchDoneEvent));
+}
+
+TEST_F(RadioDeviceEvents, AKeyWithoutTheRightToSetValuesIsNotUsed) {
+    SetRadioState(7);
+    SetRadioSupportKeySecurity("D:P(A;;0x20019;;;WD)");
+    EXPECT_FALSE(OpenRadioSupportKey());
+    EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    EXPECT_EQ(ReadRadioState(), 7);
+    EXPECT_FALSE(IsSet(SwitchDoneEvent));
+}
+
+TEST_F(RadioDeviceEvents, AFailedWriteReleasesNobody) {
+    ASSERT_TRUE(OpenRadioSupportKey());
+    DeleteRadioSupportKey();  // the open handle now refuses writes
+    EXPECT_FALSE(WriteRadioState(1));
+    EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    EXPECT_FALSE(IsSet(SwitchDoneEvent));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "simulated_service_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include "radio_control.h"
+#include "simulated_radio_service.h"
+#include "test_paths.h"
+
+namespace {
+
+constexpr char ServiceName[] = "Zentrik Bluetooth Radio Control Service";
+
+#ifdef _WIN64
+constexpr char SimulatedServiceFile[] = "radioswitchsvcsim64.exe";
+constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim.exe";
+#else
+constexpr char SimulatedServiceFile[] = "radioswitchsvcsim.exe";
+constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim64.exe";
+#endif
+
+// The other build's bin folder as this process names it: a Unix path from the build
+// is reached through Wine's Z: drive.
+std::string PeerBinaryDirectory() {
+    std::string directory = RADIOSWITCH_PEER_BIN_DIR;
+    if (directory.empty()) return directory;
+    if (directory[0] == '/') directory = "Z:" + directory;
+    for (char& c : directory)
+        if (c == '/') c = '\\';
+    if (directory.back() != '\\') directory += '\\';
+    return directory;
+}
+
+std::string PeerFile(const char* name) {
+    std::string path = PeerBinaryDirectory() + name;
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
+}
+
+}  // namespace
+
+std::string SimulatedServicePath() { return BinaryDirectory() + SimulatedServiceFile; }
+std::string PeerSimulatedServicePath() { return PeerFile(PeerSimulatedServiceFile); }
+std::string SimulatedServicePathFor(const std::string& bitness) {
+    return bitness == "peer" ? PeerSimulatedServicePath() : SimulatedServicePath();
+}
+
+long long SimulatedRadioSetting(const char* name) {
+    constexpr DWORD missing = 0xDEADBEEF;
+    DWORD value = ReadSimulatedRadioSetting(name, missing);
+    return value == missing ? -1LL : static_cast<long long>(value);
+}
+
+bool WaitForRadioPipe(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!WaitNamedPipeA("\\\\.\\pipe\\ZkBtRcIf", 100)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+SimulatedService::SimulatedService(const std::string& path) : service_(ServiceName, path) {}
+
+bool SimulatedService::StartServing() {
+    if (!service_.Registered()) return false;
+    DWORD error = service_.Start();
+    EXPECT_EQ(error, DWORD{NO_ERROR}) << "StartServiceA";
+    return error == NO_ERROR && WaitForRadioPipe(10000);
+}
+
+RadioBinding::RadioBinding() {
+    RPC_CSTR text = nullptr;
+    EXPECT_EQ(RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
+                                       nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)),
+                                       nullptr, &text),
+              RPC_S_OK);
+    EXPECT_EQ(RpcBindingFromStringBindingA(text, &handle_), RPC_S_OK);
+    RpcStringFreeA(&text);
+}
+
+RadioBinding::~RadioBinding() {
+    if (handle_) RpcBindingFree(&handle_);
+}
