@@ -56,7 +56,10 @@ wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 wine wineboot -i >/dev/null 2>&1
-# One Wine session for the whole run: the service lives as long as the session does.
+# The session that created the prefix can't start a newly created service (Wine 8):
+# let it end, then keep one session for the whole run, since the service lives only as
+# long as its session.
+wineserver -w
 wineserver -p
 
 step "The platform's Radio Support key, with the radio on as the service last saw it"
@@ -68,7 +71,7 @@ step "radioswitchsvcsim64 install: the service's own command, with the simulated
 wine "$service" install
 state=$(service_state)
 echo "  \"$service_name\": ${state:-not installed}"
-[ "$state" = RUNNING ] || fail "the service is not running after install"
+[ "$state" = RUNNING ] || { wine_quiet sc query "$service_name"; fail "the service is not running after install"; }
 
 run_radioctl 0 1 status
 run_radioctl 0 0 off
