@@ -1,0 +1,92 @@
+// One request round trip to the shipped service, paused so that a request returns at
+// once: with a fresh binding per request as the library makes it, and on one binding
+// kept for every call.
+#include <cstdio>
+
+#include "bench_support.h"
+#include "exception_guard.h"
+#include "radio_control.h"
+#include "request_client.h"
+
+namespace {
+
+constexpr int FreshCalls = 200;
+constexpr int ReusedCalls = 400;
+
+struct Call {
+    handle_t Binding;
+};
+
+void CallEnable(void* context) { RequestRadioSwitch(static_cast<Call*>(context)->Binding, EnableRadioRequest); }
+
+RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const_cast<char*>(text)); }
+
+handle_t Bind() {
+    RPC_CSTR text = nullptr;
+    RPC_STATUS status = RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
+                                                 AsRpcString(RadioControlEndpoint), nullptr, &text);
+    if (status != RPC_S_OK) Fail("RpcStringBindingComposeA", status);
+    handle_t binding = nullptr;
+    status = RpcBindingFromStringBindingA(text, &binding);
+    RpcStringFreeA(&text);
+    if (status != RPC_S_OK) Fail("RpcBindingFromStringBindingA", status);
+    return binding;
+}
+
+void Request(handle_t binding) {
+    Call call{binding};
+    DWORD code = 0;
+    if (!CallWithExceptionGuard(CallEnable, &call, nullptr, &code)) Fail("RequestRadioSwitch raised", code);
+}
+
+// Compose, bind, call, free: the library's steps without its reports.
+double FreshBindingMs() {
+    const double start = NowMs();
+    handle_t binding = Bind();
+    Request(binding);
+    RpcBindingFree(&binding);
+    return NowMs() - start;
+}
+
+double LibraryRequestMs() {
+    const double start = NowMs();
+    const DWORD result = EnableDisableUSBBtDevice(1);
+    const double elapsed = NowMs() - start;
+    if (result != 0) Fail("EnableDisableUSBBtDevice", result);
+    return elapsed;
+}
+
+}  // namespace
+
+int main() {
+    PrepareRadioSupportKey(1);
+    BenchService service(ServicePath());
+    service.StartServing();
+    // Paused, the service answers a switch request without touching the radio.
+    service.Control(SERVICE_CONTROL_PAUSE, SERVICE_PAUSED);
+
+    for (int i = 0; i < 10; ++i) FreshBindingMs();  // warm-up
+    std::vector<double> fresh, library, reused;
+    for (int i = 0; i < FreshCalls; ++i) fresh.push_back(FreshBindingMs());
+    for (int i = 0; i < FreshCalls; ++i) library.push_back(LibraryRequestMs());
+    handle_t binding = Bind();
+    Request(binding);
+    for (int i = 0; i < ReusedCalls; ++i) {
+        const double start = NowMs();
+        Request(binding);
+        reused.push_back(NowMs() - start);
+    }
+    RpcBindingFree(&binding);
+
+    const double freshMedian = Median(fresh), libraryMedian = Median(library), reusedMedian = Median(reused);
+    std::printf("  fresh binding: median %.3f ms of %d; the library's request client: median %.3f ms of %d;"
+                " reused binding: median %.3f ms of %d\n",
+                freshMedian, FreshCalls, libraryMedian, FreshCalls, reusedMedian, ReusedCalls);
+    PrintRow("request round trip, fresh binding per request (compose, bind, call, free)", "",
+             Format("%.3f ms", freshMedian));
+    PrintRow("the same through the library's request client (with its reports)", "",
+             Format("%.3f ms", libraryMedian));
+    PrintRow("raw round trip on a reused binding", "",
+             Format("%.3f ms (fresh/reused %.1fx)", reusedMedian, freshMedian / reusedMedian));
+    return 0;
+}
