@@ -39,13 +39,21 @@ void Request(handle_t binding) {
     if (!CallWithExceptionGuard(CallEnable, &call, nullptr, &code)) Fail("RequestRadioSwitch raised", code);
 }
 
-// Compose, bind, call, free: the library's steps without its reports.
-double FreshBindingMs() {
+// Compose, bind, call, free: the library's steps without its reports; also the
+// three parts (the first call on a binding opens the pipe and binds the interface).
+struct FreshTiming {
+    double TotalMs, BindMs, CallMs, FreeMs;
+};
+
+FreshTiming FreshBinding() {
     const double start = NowMs();
     handle_t binding = Bind();
+    const double bound = NowMs();
     Request(binding);
+    const double called = NowMs();
     RpcBindingFree(&binding);
-    return NowMs() - start;
+    const double end = NowMs();
+    return {end - start, bound - start, called - bound, end - called};
 }
 
 double LibraryRequestMs() {
@@ -65,9 +73,15 @@ int main() {
     // Paused, the service answers a switch request without touching the radio.
     service.Control(SERVICE_CONTROL_PAUSE, SERVICE_PAUSED);
 
-    for (int i = 0; i < 10; ++i) FreshBindingMs();  // warm-up
-    std::vector<double> fresh, library, reused;
-    for (int i = 0; i < FreshCalls; ++i) fresh.push_back(FreshBindingMs());
+    for (int i = 0; i < 10; ++i) FreshBinding();  // warm-up
+    std::vector<double> fresh, bind, firstCall, release, library, reused;
+    for (int i = 0; i < FreshCalls; ++i) {
+        const FreshTiming timing = FreshBinding();
+        fresh.push_back(timing.TotalMs);
+        bind.push_back(timing.BindMs);
+        firstCall.push_back(timing.CallMs);
+        release.push_back(timing.FreeMs);
+    }
     for (int i = 0; i < FreshCalls; ++i) library.push_back(LibraryRequestMs());
     handle_t binding = Bind();
     Request(binding);
@@ -82,6 +96,9 @@ int main() {
     std::printf("  fresh binding: median %.3f ms of %d; the library's request client: median %.3f ms of %d;"
                 " reused binding: median %.3f ms of %d\n",
                 freshMedian, FreshCalls, libraryMedian, FreshCalls, reusedMedian, ReusedCalls);
+    std::printf("  fresh binding, medians: compose and bind %.3f ms, the call (opens the pipe, binds the interface)"
+                " %.3f ms, RpcBindingFree %.3f ms\n",
+                Median(bind), Median(firstCall), Median(release));
     PrintRow("request round trip, fresh binding per request (compose, bind, call, free)", "",
              Format("%.3f ms", freshMedian));
     PrintRow("the same through the library's request client (with its reports)", "",

@@ -8,7 +8,7 @@ root=$(pwd)
 presets=${*:-x64 x86}
 
 scripts/setup.sh
-scripts/build.sh >/dev/null
+scripts/build.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -40,15 +40,19 @@ thread_sample() {  # PID
 # The Linux process behind the service of our prefix.
 service_unix_pid() {  # IMAGE
     for proc in /proc/[0-9]*; do
-        tr '\0' '\n' <"$proc/cmdline" 2>/dev/null | grep -qiF "$1" || continue
-        tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -q "^WINEPREFIX=$work/prefixes/" || continue
+        tr '\0' '\n' <"$proc/cmdline" | grep -qiF "$1" || continue
+        tr '\0' '\n' <"$proc/environ" | grep -q "^WINEPREFIX=$work/prefixes/" || continue
         echo "${proc##*/}"
         return
-    done
+    done 2>/dev/null
 }
 
-wait_for_line() {  # FILE TEXT
-    until grep -q "$2" "$1" 2>/dev/null; do sleep 0.05; done
+# Waits until FILE holds TEXT; false if the process PID ends first.
+wait_for_line() {  # FILE TEXT PID
+    until grep -q "$2" "$1" 2>/dev/null; do
+        kill -0 "$3" 2>/dev/null || return 1
+        sleep 0.05
+    done
 }
 
 # The idle benchmark, with the Linux view of the service process: 10 s from the
@@ -57,9 +61,13 @@ run_idle() {  # PRESET OUTPUT
     case $1 in x64) image=radioswitchsvc64.exe ;; x86) image=radioswitchsvc.exe ;; esac
     done_file="$work/idle.done"
     rm -f "$done_file"
+    : >"$2"
     run_program "$1" bench_idle "$2" "Z:$(echo "$done_file" | tr / '\\')" &
     runner=$!
-    wait_for_line "$2" "IDLE window opens"
+    if ! wait_for_line "$2" "IDLE window opens" $runner; then
+        wait "$runner" || echo "  bench_idle FAILED" >>"$2"
+        return
+    fi
     pid=$(service_unix_pid "$image")
     thread_sample "$pid" >"$work/idle.before"
     start=$(date +%s%N)
@@ -68,10 +76,15 @@ run_idle() {  # PRESET OUTPUT
     end=$(date +%s%N)
     touch "$done_file"
     wait "$runner" || echo "  bench_idle FAILED" >>"$2"
-    awk -v ms=$(( (end - start) / 1000000 )) '
-        NR == FNR { cpu[$1] = $2; slices[$1] = $3; vol[$1] = $4; invol[$1] = $5; next }
+    if [ -z "$pid" ]; then
+        printf 'ROW\tidle service, Linux view: CPU time of all its threads (schedstat)\tno CPU\tnot measured: its process was not found\n' >>"$2"
+        return
+    fi
+    awk -v ms=$(( (end - start) / 1000000 )) -v before="$work/idle.before" '
+        FILENAME == before { cpu[$1] = $2; slices[$1] = $3; vol[$1] = $4; invol[$1] = $5; next }
         ($1 in cpu) { threads++; dcpu += $2 - cpu[$1]; dslices += $3 - slices[$1]; dvol += $4 - vol[$1]; dinvol += $5 - invol[$1] }
         END {
+            if (threads == 0) { print "ROW\tidle service, Linux view: CPU time of all its threads (schedstat)\tno CPU\tnot measured: no thread seen twice"; exit }
             printf "  Linux view: %d threads over %d ms: %d ns on a CPU, scheduled in %d times, %d voluntary and %d involuntary context switches\n", threads, ms, dcpu, dslices, dvol, dinvol
             printf "ROW\tidle service, Linux view: CPU time of all its threads (schedstat)\tno CPU\t%d ns in %.1f s, %d threads (%s)\n", dcpu, ms / 1000, threads, dcpu == 0 ? "met" : "missed"
             printf "ROW\tidle service, Linux view: times its threads were scheduled in (schedstat)\tno wake-ups\t%d in %.1f s (%s)\n", dslices, ms / 1000, dslices == 0 ? "met" : "missed"
@@ -86,7 +99,7 @@ size_rows() {  # PRESET
         case $name in *.dll) limit=65536 ;; *) limit=131072 ;; esac
         "$(triple "$1")-strip" -o "$work/stripped" "$image"
         size=$(stat -c %s "$work/stripped")
-        imports=$("$(triple "$1")-objdump" -p "$image" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z\n' 'a-z ')
+        imports=$("$(triple "$1")-objdump" -p "$image" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | paste -sd' ')
         case $name in *.dll) kind=library ;; *) kind=service ;; esac
         verdict=$([ "$size" -le "$limit" ] && echo met || echo missed)
         printf 'ROW\tsize of the stripped %s image\t<= %d KiB\t%s: %d bytes = %.1f KiB (%s)\n' \
@@ -117,13 +130,14 @@ for preset in $presets; do
     : >"$work/$preset.rows"
     for program in bench_switch bench_round_trip bench_state_read bench_trace_gate bench_idle; do
         echo "== $preset: $program"
+        output="$work/$preset.$program.out"
         if [ $program = bench_idle ]; then
-            run_idle "$preset" "$work/$program.out"
+            run_idle "$preset" "$output"
         else
-            run_program "$preset" $program "$work/$program.out" || echo "  $program FAILED"
+            run_program "$preset" $program "$output" || echo "  $program FAILED"
         fi
-        grep -v '^ROW' "$work/$program.out" || true
-        grep '^ROW' "$work/$program.out" >>"$work/$preset.rows" || true
+        grep -v '^ROW' "$output" || true
+        grep '^ROW' "$output" >>"$work/$preset.rows" || true
     done
     size_rows "$preset" >>"$work/$preset.rows"
     echo

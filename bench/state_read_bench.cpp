@@ -12,16 +12,12 @@ using IsEnabledFunction = DWORD(WINAPI*)(BOOL*);
 constexpr int Batches = 20;
 constexpr int CallsPerBatch = 200;
 
-// Median over batches of the time per call.
+// Microseconds per call of one batch.
 template <typename Operation>
-double PerCallUs(Operation operation) {
-    std::vector<double> perCall;
-    for (int batch = 0; batch < Batches; ++batch) {
-        const double start = NowMs();
-        for (int i = 0; i < CallsPerBatch; ++i) operation();
-        perCall.push_back((NowMs() - start) * 1000.0 / CallsPerBatch);
-    }
-    return Median(perCall);
+double BatchUs(Operation operation) {
+    const double start = NowMs();
+    for (int i = 0; i < CallsPerBatch; ++i) operation();
+    return (NowMs() - start) * 1000.0 / CallsPerBatch;
 }
 
 }  // namespace
@@ -38,18 +34,28 @@ int main() {
     LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS) Fail("RegOpenKeyExA", status);
 
-    const double exportUs = PerCallUs([&] {
+    auto callExport = [&] {
         BOOL enabled = FALSE;
         if (isEnabled(&enabled) != ERROR_SUCCESS || enabled != 1) Fail("IsBluetoothRadioEnabled", enabled);
-    });
-    const double registryUs = PerCallUs([&] {
+    };
+    auto readValue = [&] {
         DWORD value = 0, type = 0, size = sizeof value;
         LSTATUS read = RegQueryValueExA(key, RadioStateValueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
         if (read != ERROR_SUCCESS || value != 1) Fail("RegQueryValueExA", read);
-    });
+    };
     // The export writes three debug texts per call (entry, value read, answer), each as
     // the prefix and then the text: six OutputDebugStringA calls.
-    const double debugTextUs = PerCallUs([] { OutputDebugStringA("IsBluetoothRadioEnabled: IsBluetoothRadioEnabled ==>> \n"); });
+    auto writeText = [] { OutputDebugStringA("IsBluetoothRadioEnabled: IsBluetoothRadioEnabled ==>> \n"); };
+    // The three take turns batch by batch, so that a change in the machine's load
+    // weighs on all of them alike.
+    std::vector<double> exportBatches, registryBatches, textBatches;
+    for (int batch = 0; batch < Batches; ++batch) {
+        exportBatches.push_back(BatchUs(callExport));
+        registryBatches.push_back(BatchUs(readValue));
+        textBatches.push_back(BatchUs(writeText));
+    }
+    const double exportUs = Median(exportBatches), registryUs = Median(registryBatches),
+                 debugTextUs = Median(textBatches);
     RegCloseKey(key);
     FreeLibrary(library);
 
