@@ -10,8 +10,9 @@
 
 namespace {
 
-constexpr int FreshCalls = 200;
-constexpr int ReusedCalls = 400;
+constexpr int Blocks = 10;
+constexpr int CallsPerBlock = 20;
+constexpr int Calls = Blocks * CallsPerBlock;
 
 struct Call {
     handle_t Binding;
@@ -74,28 +75,34 @@ int main() {
     service.Control(SERVICE_CONTROL_PAUSE, SERVICE_PAUSED);
 
     for (int i = 0; i < 10; ++i) FreshBinding();  // warm-up
+    // The ways take turns, in blocks, so that a change in the machine's load weighs on
+    // all of them alike. No binding may stay open while fresh ones are measured: the
+    // runtime would lend them the open binding's connection, which the library, with
+    // no other binding, never has.
     std::vector<double> fresh, bind, firstCall, release, library, reused;
-    for (int i = 0; i < FreshCalls; ++i) {
-        const FreshTiming timing = FreshBinding();
-        fresh.push_back(timing.TotalMs);
-        bind.push_back(timing.BindMs);
-        firstCall.push_back(timing.CallMs);
-        release.push_back(timing.FreeMs);
+    for (int block = 0; block < Blocks; ++block) {
+        for (int i = 0; i < CallsPerBlock; ++i) {
+            const FreshTiming timing = FreshBinding();
+            fresh.push_back(timing.TotalMs);
+            bind.push_back(timing.BindMs);
+            firstCall.push_back(timing.CallMs);
+            release.push_back(timing.FreeMs);
+            library.push_back(LibraryRequestMs());
+        }
+        handle_t binding = Bind();
+        Request(binding);  // opens the connection
+        for (int i = 0; i < CallsPerBlock; ++i) {
+            const double start = NowMs();
+            Request(binding);
+            reused.push_back(NowMs() - start);
+        }
+        RpcBindingFree(&binding);
     }
-    for (int i = 0; i < FreshCalls; ++i) library.push_back(LibraryRequestMs());
-    handle_t binding = Bind();
-    Request(binding);
-    for (int i = 0; i < ReusedCalls; ++i) {
-        const double start = NowMs();
-        Request(binding);
-        reused.push_back(NowMs() - start);
-    }
-    RpcBindingFree(&binding);
 
     const double freshMedian = Median(fresh), libraryMedian = Median(library), reusedMedian = Median(reused);
-    std::printf("  fresh binding: median %.3f ms of %d; the library's request client: median %.3f ms of %d;"
-                " reused binding: median %.3f ms of %d\n",
-                freshMedian, FreshCalls, libraryMedian, FreshCalls, reusedMedian, ReusedCalls);
+    std::printf("  medians of %d calls each: fresh binding %.3f ms; the library's request client %.3f ms;"
+                " reused binding %.3f ms\n",
+                Calls, freshMedian, libraryMedian, reusedMedian);
     std::printf("  fresh binding, medians: compose and bind %.3f ms, the call (opens the pipe, binds the interface)"
                 " %.3f ms, RpcBindingFree %.3f ms\n",
                 Median(bind), Median(firstCall), Median(release));
