@@ -103,9 +103,9 @@ int main() {
         reinterpret_cast<void (*)()>(GetProcAddress(library, "BluetoothEnableRadio")));
     if (!enableRadio) Fail("GetProcAddress", GetLastError());
 
+    AddVectoredExceptionHandler(1, NoteDebugText);
     // One pair first, not counted: the first connection to the pipe and the first
     // pass through the code pay for loading and paging.
-    AddVectoredExceptionHandler(1, NoteDebugText);
     TimedSwitch(enableRadio, FALSE);
     TimedSwitch(enableRadio, TRUE);
 
