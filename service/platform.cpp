@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include "bthprops_loader.h"
+
 const ServicePlatformCalls RealServicePlatform = {
     ::SetupDiGetClassDevsExA,
     ::SetupDiGetDeviceInfoListDetailA,
@@ -17,10 +19,10 @@ const ServicePlatformCalls RealServicePlatform = {
     ::CloseHandle,
     ::RegisterDeviceNotificationA,
     ::UnregisterDeviceNotification,
-    ::BluetoothFindFirstRadio,
-    ::BluetoothFindNextRadio,
-    ::BluetoothGetRadioInfo,
-    ::BluetoothFindRadioClose,
+    LoadedBluetoothFindFirstRadio,
+    LoadedBluetoothFindNextRadio,
+    LoadedBluetoothGetRadioInfo,
+    LoadedBluetoothFindRadioClose,
     ::Sleep,
     ::GetTickCount,
     ::WaitForSingleObject,

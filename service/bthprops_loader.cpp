@@ -1,0 +1,57 @@
+#include "bthprops_loader.h"
+
+#include <cstring>
+
+namespace {
+
+// From the system folder only: a bthprops.cpl beside the program must not be loaded
+// into the elevated install process. Stays loaded until the process ends.
+HMODULE LoadBthprops() {
+    constexpr char fileName[] = "\\bthprops.cpl";
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + sizeof fileName > MAX_PATH) return nullptr;
+    std::memcpy(path + length, fileName, sizeof fileName);
+    return LoadLibraryA(path);
+}
+
+template <typename Function>
+Function Resolve(const char* name) {
+    static const HMODULE module = LoadBthprops();
+    if (!module) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+HBLUETOOTH_RADIO_FIND WINAPI LoadedBluetoothFindFirstRadio(BLUETOOTH_FIND_RADIO_PARAMS* params, HANDLE* radio) {
+    auto function = Resolve<decltype(&::BluetoothFindFirstRadio)>("BluetoothFindFirstRadio");
+    if (!function) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return function(params, radio);
+}
+
+BOOL WINAPI LoadedBluetoothFindNextRadio(HBLUETOOTH_RADIO_FIND search, HANDLE* radio) {
+    auto function = Resolve<decltype(&::BluetoothFindNextRadio)>("BluetoothFindNextRadio");
+    if (!function) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return function(search, radio);
+}
+
+DWORD WINAPI LoadedBluetoothGetRadioInfo(HANDLE radio, BLUETOOTH_RADIO_INFO* info) {
+    auto function = Resolve<decltype(&::BluetoothGetRadioInfo)>("BluetoothGetRadioInfo");
+    return function ? function(radio, info) : ERROR_PROC_NOT_FOUND;
+}
+
+BOOL WINAPI LoadedBluetoothFindRadioClose(HBLUETOOTH_RADIO_FIND search) {
+    auto function = Resolve<decltype(&::BluetoothFindRadioClose)>("BluetoothFindRadioClose");
+    if (!function) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return function(search);
+}
