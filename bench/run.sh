@@ -6,6 +6,9 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 presets=${*:-x64 x86}
+for preset in $presets; do
+    case $preset in x64|x86) ;; *) echo "usage: bench/run.sh [x64] [x86]" >&2; exit 2 ;; esac
+done
 
 scripts/setup.sh
 scripts/build.sh
