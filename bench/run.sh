@@ -139,8 +139,10 @@ for preset in $presets; do
         else
             run_program "$preset" $program "$output" || echo "  $program FAILED"
         fi
-        grep -v '^ROW' "$output" || true
-        grep '^ROW' "$output" >>"$work/$preset.rows" || true
+        # Wine's console ends the programs' lines with CR LF.
+        tr -d '\r' <"$output" >"$output.lf"
+        grep -v '^ROW' "$output.lf" || true
+        grep '^ROW' "$output.lf" >>"$work/$preset.rows" || true
     done
     size_rows "$preset" >>"$work/$preset.rows"
     echo
