@@ -1,11 +1,10 @@
 // The library's trace events: each number with the debug text written beside it.
 // One table serves the library's own reports and the decoding descriptions that
-// trace viewers use, so the two cannot drift apart.
+// trace viewers use (tools/tracefmt), so the two cannot drift apart. Free of
+// platform headers so that a build-host tool can read it too.
 #pragma once
 
-#include <windows.h>
-
-enum TraceEventNumber : USHORT {
+enum TraceEventNumber : unsigned short {
     EvProcessAttach = 10,
     EvAttachFailed = 11,
     EvProcessDetach = 12,
@@ -51,52 +50,53 @@ enum TraceEventNumber : USHORT {
 
 struct TraceEventEntry {
     TraceEventNumber Number;
-    const char* Text;  // printf format of the debug text beside the event; null: none
-    bool HasValue;     // the event carries one 32-bit value
+    const char* Text;    // printf format of the debug text beside the event; null: none
+    bool HasValue;       // the event carries one 32-bit value
+    const char* Sender;  // the operation that sends it; also what a "%s" in Text names
 };
 
 inline constexpr TraceEventEntry TraceEventTable[] = {
-    {EvProcessAttach, "DLL_PROCESS_ATTACH !!!\n", false},
-    {EvAttachFailed, "DllMain FAILED! << ==\n", false},
-    {EvProcessDetach, "DLL_PROCESS_DETACH\n", false},
-    {EvThreadAttach, "DLL_THREAD_ATTACH\n", false},
-    {EvThreadDetach, "DLL_THREAD_DETACH\n", false},
-    {EvKeyOpenFailed, "OpenBtRadioKey: Could Not Open Registry key!!! \n", false},
-    {EvKeyOpened, "OpenBtRadioKey: Registry Key Opened Successfully !!! \n", false},
-    {EvKeyClosed, "CloseBtRadioKey: Closed Radio KEY Handle!!!\n", false},
-    {EvStateRead, "QueryBtRadioKeyValue: Current BT RADIO STATE = %d \n", true},
-    {EvStateReadFailed, "QueryBtRadioKeyValue: Could Not Retrieve Registry Key Value!!! \n", false},
-    {EvKeyNotOpen, "QueryBtRadioKeyValue: Registry Key Not Opened SO FAR !!! \n", false},
-    {EvInitEntry, "RadioDllInit == >> \n", false},
-    {EvInitFailed, nullptr, false},
-    {EvInitDone, "RadioDllInit << == \n", false},
-    {EvDeInitEntry, "RadioDllDeInit == >> \n", false},
-    {EvDeInitDone, "RadioDllDeInit << == \n", false},
-    {EvComposeFailed, "%s: RpcStringBindingCompose FAILED !!!\n", false},
-    {EvComposed, "%s: RpcStringBindingCompose PASSED !!!\n", false},
-    {EvBindFailed, "%s: RpcBindingFromStringBinding FAILED !!!\n", false},
-    {EvBound, "%s: RpcBindingFromStringBinding PASSED !!!\n", false},
-    {EvCallRaised, "%s: RpcTryExcept FAILED !!!\n", false},
-    {EvStringFreeFailed, "%s: RpcStringFree FAILED !!!\n", false},
-    {EvStringFreed, "%s: RpcStringFree PASSED !!!\n", false},
-    {EvBindingFreeFailed, "%s: RpcBindingFree FAILED !!!\n", false},
-    {EvBindingFreed, "%s: RpcBindingFree PASSED !!!\n", false},
-    {EvIsEnabledEntry, "%s: IsBluetoothRadioEnabled ==>> \n", false},
-    {EvIsEnabledReadFailed, nullptr, false},
-    {EvIsEnabledState, "%s IsBluetoothRadioEnabled << == RADIO STATE = %d \n", true},
-    {EvUnloadWaitEntry, "%s: WaitUntilMsftBtStackUnloaded ==>> \n", false},
-    {EvUnloadWaitTimeout, "TIMEOUT OCCURED!!! << == \n", false},
-    {EvUnloadWaitReadFailed, "QueryBtRadioKeyValue FAILED!!! << == \n", false},
-    {EvStackUnloaded, "BT Stack Unloads SUCCESSFULLY !!! << == \n", false},
-    {EvLoadWaitEntry, "%s: WaitUntilMsftBtStackLoaded ==>> \n", false},
-    {EvLoadWaitTimeout, "TIMEOUT OCCURED!!! << == \n", false},
-    {EvLoadWaitReadFailed, "QueryBtRadioKeyValue FAILED!!! << == \n", false},
-    {EvStackLoaded, "BT Stack LOADS SUCCESSFULLY !!! << == \n", false},
-    {EvEnableRadioEntry, "%s: BluetoothEnableRadio ==>> \n", false},
-    {EvInvalidParameter, "BluetoothEnableRadio: Invalid Parameter!!! << == \n", false},
-    {EvCurrentState, "BluetoothEnableRadio: Current Radio State == %d \n", true},
-    {EvRequestedState, "BluetoothEnableRadio: Requested Radio State == %d \n", true},
-    {EvSwitchConfirmed, "%s; BluetoothEnableRadio << == \n", false},
+    {EvProcessAttach, "DLL_PROCESS_ATTACH !!!\n", false, "DllMain"},
+    {EvAttachFailed, "DllMain FAILED! << ==\n", false, "DllMain"},
+    {EvProcessDetach, "DLL_PROCESS_DETACH\n", false, "DllMain"},
+    {EvThreadAttach, "DLL_THREAD_ATTACH\n", false, "DllMain"},
+    {EvThreadDetach, "DLL_THREAD_DETACH\n", false, "DllMain"},
+    {EvKeyOpenFailed, "OpenBtRadioKey: Could Not Open Registry key!!! \n", false, "OpenBtRadioKey"},
+    {EvKeyOpened, "OpenBtRadioKey: Registry Key Opened Successfully !!! \n", false, "OpenBtRadioKey"},
+    {EvKeyClosed, "CloseBtRadioKey: Closed Radio KEY Handle!!!\n", false, "RadioDllDeInit"},
+    {EvStateRead, "QueryBtRadioKeyValue: Current BT RADIO STATE = %d \n", true, "QueryBtRadioKeyValue"},
+    {EvStateReadFailed, "QueryBtRadioKeyValue: Could Not Retrieve Registry Key Value!!! \n", false, "QueryBtRadioKeyValue"},
+    {EvKeyNotOpen, "QueryBtRadioKeyValue: Registry Key Not Opened SO FAR !!! \n", false, "QueryBtRadioKeyValue"},
+    {EvInitEntry, "RadioDllInit == >> \n", false, "RadioDllInit"},
+    {EvInitFailed, nullptr, false, "RadioDllInit"},
+    {EvInitDone, "RadioDllInit << == \n", false, "RadioDllInit"},
+    {EvDeInitEntry, "RadioDllDeInit == >> \n", false, "RadioDllDeInit"},
+    {EvDeInitDone, "RadioDllDeInit << == \n", false, "RadioDllDeInit"},
+    {EvComposeFailed, "%s: RpcStringBindingCompose FAILED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvComposed, "%s: RpcStringBindingCompose PASSED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvBindFailed, "%s: RpcBindingFromStringBinding FAILED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvBound, "%s: RpcBindingFromStringBinding PASSED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvCallRaised, "%s: RpcTryExcept FAILED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvStringFreeFailed, "%s: RpcStringFree FAILED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvStringFreed, "%s: RpcStringFree PASSED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvBindingFreeFailed, "%s: RpcBindingFree FAILED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvBindingFreed, "%s: RpcBindingFree PASSED !!!\n", false, "EnableDisableUSBBtDevice"},
+    {EvIsEnabledEntry, "%s: IsBluetoothRadioEnabled ==>> \n", false, "IsBluetoothRadioEnabled"},
+    {EvIsEnabledReadFailed, nullptr, false, "IsBluetoothRadioEnabled"},
+    {EvIsEnabledState, "%s IsBluetoothRadioEnabled << == RADIO STATE = %d \n", true, "IsBluetoothRadioEnabled"},
+    {EvUnloadWaitEntry, "%s: WaitUntilMsftBtStackUnloaded ==>> \n", false, "WaitUntilMsftBtStackUnloaded"},
+    {EvUnloadWaitTimeout, "TIMEOUT OCCURED!!! << == \n", false, "WaitUntilMsftBtStackUnloaded"},
+    {EvUnloadWaitReadFailed, "QueryBtRadioKeyValue FAILED!!! << == \n", false, "WaitUntilMsftBtStackUnloaded"},
+    {EvStackUnloaded, "BT Stack Unloads SUCCESSFULLY !!! << == \n", false, "WaitUntilMsftBtStackUnloaded"},
+    {EvLoadWaitEntry, "%s: WaitUntilMsftBtStackLoaded ==>> \n", false, "WaitUntilMsftBtStackLoaded"},
+    {EvLoadWaitTimeout, "TIMEOUT OCCURED!!! << == \n", false, "WaitUntilMsftBtStackLoaded"},
+    {EvLoadWaitReadFailed, "QueryBtRadioKeyValue FAILED!!! << == \n", false, "WaitUntilMsftBtStackLoaded"},
+    {EvStackLoaded, "BT Stack LOADS SUCCESSFULLY !!! << == \n", false, "WaitUntilMsftBtStackLoaded"},
+    {EvEnableRadioEntry, "%s: BluetoothEnableRadio ==>> \n", false, "BluetoothEnableRadio"},
+    {EvInvalidParameter, "BluetoothEnableRadio: Invalid Parameter!!! << == \n", false, "BluetoothEnableRadio"},
+    {EvCurrentState, "BluetoothEnableRadio: Current Radio State == %d \n", true, "BluetoothEnableRadio"},
+    {EvRequestedState, "BluetoothEnableRadio: Requested Radio State == %d \n", true, "BluetoothEnableRadio"},
+    {EvSwitchConfirmed, "%s; BluetoothEnableRadio << == \n", false, "BluetoothEnableRadio"},
 };
 
 // Not constexpr: reaching it while evaluating FindTraceEvent fails the build.

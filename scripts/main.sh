@@ -1,17 +1,91 @@
 #!/bin/sh
 # The main job on a fresh Debian 12 machine: installs what is missing, builds every
-# deliverable for both bitnesses and shows where each is and what it imports and exports.
+# deliverable for both bitnesses, then runs the whole system under Wine with a
+# simulated radio behind the service: the service installs and starts itself, radioctl
+# drives the real library through status, off, status, on, status, and the service
+# stops and removes itself again.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-for preset in x64 x86; do
-    case $preset in x64) triple=x86_64-w64-mingw32 ;; x86) triple=i686-w64-mingw32 ;; esac
-    for file in build/$preset/bin/radioswitch*.dll build/$preset/bin/radioswitchsvc*.exe; do
-        [ -f "$file" ] || continue
-        echo "== $file ($(stat -c %s "$file") bytes)"
-        $triple-objdump -p "$file" | sed -n 's/^\tDLL Name: /  imports /p'
-        $triple-objdump -p "$file" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] /  exports /p'
-    done
+
+bin=$PWD/build/x64/bin
+service=$bin/radioswitchsvcsim64.exe
+radioctl=$bin/radioctl64.exe
+service_name="Zentrik Bluetooth Radio Control Service"
+radio_key='HKLM\SYSTEM\CurrentControlSet\services\BTHPORT\Parameters\Radio Support'
+
+export WINEPREFIX="$PWD/build/main-job/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+step() { printf '\n== %s\n' "$*"; }
+fail() { printf '\nMAIN JOB FAILED: %s\n' "$*"; wineserver -k 2>/dev/null || true; exit 1; }
+wine_quiet() { wine "$@" 2>/dev/null | tr -d '\r'; }
+
+# The radio state as the library would read it: the REG_DWORD, or "absent".
+radio_state() {
+    value=$(wine_quiet reg query "$radio_key" /v ZentRadioState | awk '$1 == "ZentRadioState" { print $3 }')
+    if [ -n "$value" ]; then printf '%d' "$value"; else echo absent; fi
+}
+
+# One radioctl call with the library's debug output, checked against the exit code and
+# the radio state it should leave.
+run_radioctl() {
+    expected_exit=$1 expected_state=$2
+    shift 2
+    step "radioctl $*"
+    set +e
+    output=$(wine "$radioctl" --debug-output "$@" 2>&1)
+    actual=$?
+    set -e
+    printf '%s\n' "$output" | tr -d '\r' | sed 's/^/  /'
+    state=$(radio_state)
+    echo "  -> exit code $actual, ZentRadioState = $state"
+    [ "$actual" -eq "$expected_exit" ] || fail "radioctl $* exited with $actual, expected $expected_exit"
+    [ "$state" = "$expected_state" ] || fail "ZentRadioState is $state after radioctl $*, expected $expected_state"
+}
+
+service_state() { wine_quiet sc query "$service_name" | awk '$1 == "STATE" { print $4 }'; }
+
+step "Deliverables"
+for file in build/x64/bin/radioswitch64.dll build/x64/bin/radioswitchsvc64.exe build/x86/bin/radioswitch.dll \
+            build/x86/bin/radioswitchsvc.exe; do
+    echo "  $file ($(stat -c %s "$file") bytes)"
 done
-echo "Built both bitnesses."
+
+step "Fresh Wine prefix $WINEPREFIX"
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+wine wineboot -i >/dev/null 2>&1
+# The session that created the prefix can't start a newly created service (Wine 8):
+# let it end, then keep one session for the whole run, since the service lives only as
+# long as its session.
+wineserver -w
+wineserver -p
+
+step "The platform's Radio Support key, with the radio on as the service last saw it"
+wine_quiet reg add "$radio_key" /f >/dev/null
+wine_quiet reg add "$radio_key" /v ZentRadioState /t REG_DWORD /d 1 /f >/dev/null
+echo "  ZentRadioState = $(radio_state)"
+
+step "radioswitchsvcsim64 install: the service's own command, with the simulated radio behind its seam"
+wine "$service" install
+state=$(service_state)
+echo "  \"$service_name\": ${state:-not installed}"
+[ "$state" = RUNNING ] || { wine_quiet sc query "$service_name"; fail "the service is not running after install"; }
+
+run_radioctl 0 1 status
+run_radioctl 0 0 off
+run_radioctl 0 0 status
+run_radioctl 0 1 on
+run_radioctl 0 1 status
+
+step "radioswitchsvcsim64 stop, then remove"
+wine "$service" stop
+echo "  after stop: $(service_state)"
+[ "$(service_state)" = STOPPED ] || fail "the service did not stop"
+wine "$service" remove
+[ -z "$(service_state)" ] || fail "the service is still registered after remove"
+echo "  removed"
+
+wineserver -k
+printf '\nMAIN JOB PASSED: the simulated radio was switched off and on again through the service, the pipe and the registry.\n'

@@ -15,11 +15,21 @@ HMODULE LoadBthprops() {
     return LoadLibraryA(path);
 }
 
+// Loaded once for all four functions. The platform's one-time initialisation rather
+// than a function-local static: the compiler's guard for that comes from the C++
+// runtime, which would more than quadruple the size of the service program.
+INIT_ONCE BthpropsOnce = INIT_ONCE_STATIC_INIT;
+HMODULE BthpropsModule;
+
+BOOL CALLBACK LoadBthpropsOnce(INIT_ONCE*, void*, void**) {
+    BthpropsModule = LoadBthprops();
+    return TRUE;
+}
+
 template <typename Function>
 Function Resolve(const char* name) {
-    static const HMODULE module = LoadBthprops();
-    if (!module) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    if (!InitOnceExecuteOnce(&BthpropsOnce, LoadBthpropsOnce, nullptr, nullptr) || !BthpropsModule) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(BthpropsModule, name)));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "run_program.h"
 #include "scm_service.h"
 #include "test_service.h"
 
@@ -27,7 +28,7 @@ protected:
         PointServiceCurrentAtNoPipe();
         ProgramRun run = RunProgram(program, argument, CommandTimeoutMs);
         EXPECT_EQ(run.ExitCode, 0u) << "\"" << argument << "\"";
-        EXPECT_EQ(run.Output, "") << "\"" << argument << "\"";
+        EXPECT_EQ(run.Output(), "") << "\"" << argument << "\"";
         return run;
     }
     static DWORD State() { return QueryTestService(Name).dwCurrentState; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "run_program.h"
 #include "scm_service.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST(ServiceFromConsole, WithoutArgumentsEndsAtOnceSilentlyWithExitCodeZero) {
     PointServiceCurrentAtNoPipe();
     ProgramRun run = RunProgram(ServiceProgramPath(), "", 15000);
     EXPECT_EQ(run.ExitCode, 0u);
-    EXPECT_EQ(run.Output, "");
+    EXPECT_EQ(run.Output(), "");
     EXPECT_LT(run.ElapsedMs, 5000u);
 }
 

@@ -40,11 +40,3 @@ void PointServiceCurrentAtNoPipe();
 // The shipped service program beside the test program.
 std::string ServiceProgramPath();
 
-// Runs a program with the arguments from a console-like start (no SCM) and collects
-// what it writes to stdout and stderr.
-struct ProgramRun {
-    DWORD ExitCode = STILL_ACTIVE;
-    std::string Output;
-    DWORD ElapsedMs = 0;
-};
-ProgramRun RunProgram(const std::string& path, const std::string& arguments, DWORD timeoutMs);

@@ -1,7 +1,11 @@
 // Entry of the simulated-radio build of the service: sets up the simulated radio from
-// the registry, then runs exactly as the shipped program does.
+// the registry, then runs exactly as the shipped program does, command words included
+// (so "install" registers this program).
 #include <windows.h>
 
+#include <cstring>
+
+#include "service_commands.h"
 #include "service_runtime.h"
 #include "sim_radio.h"
 #include "simulated_radio_service.h"
@@ -23,7 +27,7 @@ DWORD DeliverDeviceEvent(DWORD eventType, DEV_BROADCAST_HDR* data) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     SimRadio sim;
     Simulation = &sim;
     size_t radio = sim.AddStandardRadio();
@@ -40,6 +44,7 @@ int main() {
         sim.Node(radio).Installer.FailAlways(error);
     sim.SetDeviceEventSink(DeliverDeviceEvent);
 
-    RunAsService();
+    if (argc >= 2) std::strncpy(CommandWord, argv[1], CommandBufferSize - 1);
+    RunServiceCommand();
     return 0;
 }

@@ -1,0 +1,121 @@
+// radioctl run as a user runs it, against the real library DLL.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registry_fixture.h"
+#include "run_program.h"
+#include "test_paths.h"
+
+namespace {
+
+ProgramRun Radioctl(const std::string& arguments) {
+#ifdef _WIN64
+    constexpr char program[] = "radioctl64.exe";
+#else
+    constexpr char program[] = "radioctl.exe";
+#endif
+    return RunProgram(BinaryDirectory() + program, arguments);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(RadioctlArguments, RefusesWhatItCannotDo) {
+    struct Case {
+        const char* Arguments;
+        const char* Message;
+    } cases[] = {
+        {"", "no command given"},
+        {"toggle", "unknown argument \"toggle\""},
+        {"on off", "give one command only"},
+        {"status --dll", "--dll needs a path"},
+        {"--debug-output", "no command given"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = Radioctl(c.Arguments);
+        EXPECT_EQ(run.ExitCode, 2u) << c.Arguments;
+        EXPECT_TRUE(Contains(run.Err, c.Message)) << c.Arguments << ": " << run.Err;
+        EXPECT_TRUE(Contains(run.Err, "usage: radioctl")) << c.Arguments;
+        EXPECT_EQ(run.Out, "") << c.Arguments;
+    }
+}
+
+TEST(RadioctlArguments, HelpGoesToStandardOutput) {
+    ProgramRun run = Radioctl("--help");
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(Contains(run.Out, "usage: radioctl [--dll PATH] [--debug-output] status|on|off"));
+}
+
+TEST(RadioctlLibrary, SaysWhenTheLibraryIsMissing) {
+    ProgramRun run = Radioctl("--dll C:\\nowhere\\radioswitch.dll status");
+    EXPECT_EQ(run.ExitCode, 3u);
+    EXPECT_TRUE(Contains(run.Err, "C:\\nowhere\\radioswitch.dll not found")) << run.Err;
+}
+
+TEST(RadioctlLibrary, SaysWhyTheLibraryRefusedToLoad) {
+    DeleteRadioSupportKey();
+    ProgramRun run = Radioctl("status");
+    EXPECT_EQ(run.ExitCode, 3u);
+    EXPECT_TRUE(Contains(run.Err, "error 1114")) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, "Radio Support with the right to set values")) << run.Err;
+}
+
+TEST(RadioctlLibrary, SaysWhichExportIsMissing) {
+    ProgramRun run = Radioctl("--dll kernel32.dll on");
+    EXPECT_EQ(run.ExitCode, 3u);
+    EXPECT_TRUE(Contains(run.Err, "kernel32.dll does not export BluetoothEnableRadio")) << run.Err;
+}
+
+class RadioctlCalls : public testing::Test {
+protected:
+    ScopedRadioSupportKey key;
+};
+
+TEST_F(RadioctlCalls, StatusReportsTheStateAndTheResult) {
+    SetRadioState(1);
+    ProgramRun run = Radioctl("status");
+    EXPECT_EQ(run.ExitCode, 0u) << run.Err;
+    EXPECT_TRUE(Contains(run.Out, "IsBluetoothRadioEnabled -> 0 (ERROR_SUCCESS) in ")) << run.Out;
+    EXPECT_TRUE(Contains(run.Out, "radio is on (state 1)")) << run.Out;
+
+    SetRadioState(0);
+    run = Radioctl("STATUS");
+    EXPECT_TRUE(Contains(run.Out, "radio is off (state 0)")) << run.Out;
+}
+
+TEST_F(RadioctlCalls, AFailedExportGivesANonZeroExitCode) {
+    // No ZentRadioState value: both exports answer 87 at once.
+    ProgramRun status = Radioctl("status");
+    EXPECT_EQ(status.ExitCode, 1u);
+    EXPECT_TRUE(Contains(status.Out, "IsBluetoothRadioEnabled -> 87 (ERROR_INVALID_PARAMETER)")) << status.Out;
+    EXPECT_FALSE(Contains(status.Out, "radio is"));
+
+    ProgramRun on = Radioctl("on");
+    EXPECT_EQ(on.ExitCode, 1u);
+    EXPECT_TRUE(Contains(on.Out, "BluetoothEnableRadio(1) -> 87 (ERROR_INVALID_PARAMETER)")) << on.Out;
+}
+
+TEST_F(RadioctlCalls, DebugOutputShowsTheLibrarysTextsInOrder) {
+    SetRadioState(0);
+    ProgramRun run = Radioctl("--debug-output status");
+    EXPECT_EQ(run.ExitCode, 0u);
+    // The console's text mode turns each line end into CR LF.
+    std::erase(run.Out, '\r');
+    const char* expected[] = {
+        "ZUZORERIZEZUDADUR:DLL_PROCESS_ATTACH !!!\n",
+        "ZUZORERIZEZUDADUR:IsBluetoothRadioEnabled: IsBluetoothRadioEnabled ==>> \n",
+        "ZUZORERIZEZUDADUR:QueryBtRadioKeyValue: Current BT RADIO STATE = 0 \n",
+        "ZUZORERIZEZUDADUR:IsBluetoothRadioEnabled IsBluetoothRadioEnabled << == RADIO STATE = 0 \n",
+        "IsBluetoothRadioEnabled -> 0 (ERROR_SUCCESS)",
+        "ZUZORERIZEZUDADUR:DLL_PROCESS_DETACH\n",
+    };
+    size_t position = 0;
+    for (const char* text : expected) {
+        size_t found = run.Out.find(text, position);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << text << "\n" << run.Out;
+        position = found;
+    }
+    EXPECT_FALSE(Contains(Radioctl("status").Out, "ZUZORERIZEZUDADUR:")) << "only when asked for";
+}
+
+}  // namespace
