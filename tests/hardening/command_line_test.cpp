@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "run_program.h"
 #include "scm_service.h"
 #include "test_service.h"
 
@@ -24,7 +25,7 @@ ProgramRun RunCommand(const std::string& arguments, const std::string& program =
     PointServiceCurrentAtNoPipe();
     ProgramRun run = RunProgram(program, arguments, CommandTimeoutMs);
     EXPECT_EQ(run.ExitCode, 0u) << arguments.substr(0, 40);
-    EXPECT_EQ(run.Output, "") << arguments.substr(0, 40);
+    EXPECT_EQ(run.Output(), "") << arguments.substr(0, 40);
     return run;
 }
 
