@@ -21,12 +21,7 @@ BOOL RadioDllDeInit() {
     DebugPrint(TraceEventText<EvDeInitEntry>);
     TracePoint(EvDeInitEntry);
     if (RadioLibraryContext) {
-        // CloseBtRadioKey
-        if (RadioLibraryContext->RadioKey) {
-            RegCloseKey(RadioLibraryContext->RadioKey);  // nothing to do if it fails
-            RadioLibraryContext->RadioKey = nullptr;
-            Report<EvKeyClosed>();
-        }
+        CloseBtRadioKey();
         HeapFree(GetProcessHeap(), 0, RadioLibraryContext);
         RadioLibraryContext = nullptr;
     }

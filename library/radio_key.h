@@ -11,8 +11,13 @@ struct RadioLibraryContextRecord {
 // Created zero-filled at process attach, released at process detach.
 extern RadioLibraryContextRecord* RadioLibraryContext;
 
+// Opens RadioKey unless it is held. At process attach only, before any reader runs.
 bool OpenBtRadioKey();
+// Closes RadioKey if it is held (reporting the close); at process detach.
+bool CloseBtRadioKey();
 // Re-reads ZentRadioState, a REG_DWORD of exactly 4 bytes, into RadioState; false leaves
-// RadioState as it was. A key deleted since it was opened is let go and opened again, so
-// that a key made anew is read.
+// RadioState as it was. Safe on any number of threads at once. A key deleted since it was
+// opened is replaced by the key made anew, once one exists: the thread that replaces it
+// reports the open and the close of the old handle; while no key exists, the old handle
+// is kept and each read reports that the key could not be opened.
 bool QueryBtRadioKeyValue();

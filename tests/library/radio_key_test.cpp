@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include "debug_capture.h"
 #include "lifecycle.h"
 #include "radio_key.h"
@@ -12,6 +16,8 @@ namespace {
 using Texts = std::vector<std::string>;
 
 constexpr char ReadFailedText[] = "QueryBtRadioKeyValue: Could Not Retrieve Registry Key Value!!! \n";
+constexpr char OpenedText[] = "OpenBtRadioKey: Registry Key Opened Successfully !!! \n";
+constexpr char ClosedText[] = "CloseBtRadioKey: Closed Radio KEY Handle!!!\n";
 
 // The library attached with the key present, every event switched on.
 class RadioStateRead : public testing::Test {
@@ -116,6 +122,67 @@ TEST_F(RadioStateRead, AKeyThatCannotBeOpenedFailsTheRead) {
     EXPECT_EQ(ReportTimeline(capture, session),
               (Texts{"#15", "OpenBtRadioKey: Could Not Open Registry key!!! \n", "#20",
                      "QueryBtRadioKeyValue: Registry Key Not Opened SO FAR !!! \n"}));
+}
+
+TEST_F(RadioStateRead, AKeyDeletedAndMadeAgainIsReplacedByTheReaderThatFindsItBack) {
+    PrimeState(1);
+    const HKEY first = RadioLibraryContext->RadioKey;
+    DeleteRadioSupportKey();
+    DebugCapture capture;
+    EXPECT_FALSE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioKey, first) << "kept until a key can be opened";
+    EXPECT_EQ(ReportTimeline(capture, session),
+              (Texts{"#15", "OpenBtRadioKey: Could Not Open Registry key!!! \n", "#19", ReadFailedText}));
+
+    CreateRadioSupportKey();
+    SetRadioState(0);
+    capture.Clear();
+    session.Messages.clear();
+    EXPECT_TRUE(QueryBtRadioKeyValue());
+    EXPECT_EQ(RadioLibraryContext->RadioState, 0);
+    EXPECT_EQ(ReportTimeline(capture, session),
+              (Texts{"#16", OpenedText, "#17", ClosedText, "#18(0)", "QueryBtRadioKeyValue: Current BT RADIO STATE = 0 \n"}));
+}
+
+// Readers on several threads while the key is deleted and made again under them. A
+// handle closed twice, or by one reader while another reads through it, would close
+// handles of the host: the test's own events must stay valid throughout.
+TEST_F(RadioStateRead, ConcurrentReadersNeverCloseAHandleThatIsNotTheirs) {
+    session.Disable();  // the simulated session records from one thread only
+    PrimeState(1);
+    DebugCapture capture;
+    std::atomic<bool> done{false};
+    std::atomic<int> lostHandles{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] {
+            while (!done) QueryBtRadioKeyValue();
+        });
+    threads.emplace_back([&] {
+        while (!done) {
+            HANDLE own = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+            for (int i = 0; i < 50; ++i)
+                if (WaitForSingleObject(own, 0) != WAIT_OBJECT_0) ++lostHandles;
+            if (!CloseHandle(own)) ++lostHandles;
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        DeleteRadioSupportKey();
+        CreateRadioSupportKey();
+        SetRadioState(1);
+    }
+    done = true;
+    for (std::thread& thread : threads) thread.join();
+
+    EXPECT_EQ(lostHandles, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(QueryBtRadioKeyValue()) << "every read works once the key is back";
+    // Each replacement closes exactly the one handle it replaced.
+    const std::vector<CapturedOutput> outputs = capture.Outputs();
+    const auto count = [&](const char* text) {
+        return std::count_if(outputs.begin(), outputs.end(), [&](const CapturedOutput& o) { return o.Text == text; });
+    };
+    EXPECT_GT(count(OpenedText), 0) << "the readers met a deleted key";
+    EXPECT_EQ(count(OpenedText), count(ClosedText));
 }
 
 }  // namespace
