@@ -15,8 +15,10 @@ constexpr DWORD SwitchedOffPauseMs = 500;
 
 // The request client keeps one module-wide binding, so switches run one at a time.
 // Held from the first read of the state to the end of the wait, so that each switch
-// starts from the state the one before it left. Statically initialised: nothing to
-// create in DllMain.
+// starts from the state the one before it left. A switch can hold it for over two
+// minutes (the service's 120 s wait, then the polls): a call that finds it held is
+// refused at once rather than kept waiting behind it. Statically initialised: nothing
+// to create in DllMain.
 SRWLOCK SwitchLock = SRWLOCK_INIT;
 
 DWORD RejectInvalidParameter() {
@@ -24,11 +26,15 @@ DWORD RejectInvalidParameter() {
     return ERROR_INVALID_PARAMETER;
 }
 
+// The texts of a request that could not be sent.
+DWORD RequestFailed(DWORD requested) {
+    DebugPrint(requested == 1 ? "BluetoothEnableRadio:: FAILED TO ENABLE ZENTRIK USB BT RADIO !!!\n"
+                              : "BluetoothEnableRadio:: FAILED TO DISABLE ZENTRIK USB BT RADIO !!!\n");
+    return ERROR_FUNCTION_FAILED;
+}
+
 DWORD SwitchOn() {
-    if (EnableDisableUSBBtDevice(1) != 0) {
-        DebugPrint("BluetoothEnableRadio:: FAILED TO ENABLE ZENTRIK USB BT RADIO !!!\n");
-        return ERROR_FUNCTION_FAILED;
-    }
+    if (EnableDisableUSBBtDevice(1) != 0) return RequestFailed(1);
     DebugPrint("%s; BluetoothEnableRadio ==>> ENABLE USB BT RADIO PASSED !!! \n", EnableRadioName);
     DWORD examined = 0;
     const DWORD waited = WaitUntilMsftBtStackLoaded(&examined);
@@ -39,10 +45,7 @@ DWORD SwitchOn() {
 }
 
 DWORD SwitchOff() {
-    if (EnableDisableUSBBtDevice(0) != 0) {
-        DebugPrint("BluetoothEnableRadio:: FAILED TO DISABLE ZENTRIK USB BT RADIO !!!\n");
-        return ERROR_FUNCTION_FAILED;
-    }
+    if (EnableDisableUSBBtDevice(0) != 0) return RequestFailed(0);
     DebugPrint("%s; BluetoothEnableRadio ==>> DISABLE USB BT RADIO PASSED !!! \n", EnableRadioName);
     DWORD examined = 0;
     const DWORD waited = WaitUntilMsftBtStackUnloaded(&examined);
@@ -71,7 +74,8 @@ extern "C" DWORD WINAPI BluetoothEnableRadio(BOOL enable) {
     Report<EvEnableRadioEntry>(EnableRadioName);
     const DWORD requested = static_cast<DWORD>(enable);
     if (requested > 1) return RejectInvalidParameter();
-    AcquireSRWLockExclusive(&SwitchLock);
+    // Another switch is under way: this one is not sent, as if the service were unreachable.
+    if (!TryAcquireSRWLockExclusive(&SwitchLock)) return RequestFailed(requested);
     const DWORD result = SwitchRadio(requested);
     ReleaseSRWLockExclusive(&SwitchLock);
     return result;

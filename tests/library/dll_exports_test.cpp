@@ -2,10 +2,8 @@
 // GetProcAddress by name. Its pauses are real here, so only paths that end quickly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "debug_capture.h"
@@ -172,34 +170,6 @@ TEST_F(DllExports, SwitchThroughAServiceOfTheOtherBitness) {
     StopRadioTestServer();
     ASSERT_TRUE(server.WaitForExit());
     EXPECT_EQ(server.Log(), (Texts{"server " + std::to_string(96 - TestBits), "request EnableZentBtRadio", "stop"}));
-}
-
-TEST_F(DllExports, ConcurrentCallersAreServedOneAtATime) {
-    SetRadioState(1);
-    RadioServerProcess server(TestServerPath(), 100, RadioStateWrites::BeforeAnswer);
-    ASSERT_TRUE(server.Listening());
-    constexpr int Callers = 4;
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD results[Callers];
-    std::vector<std::thread> callers;
-    for (int i = 0; i < Callers; ++i)
-        callers.emplace_back([&, i] {
-            WaitForSingleObject(go, INFINITE);
-            results[i] = enableRadio(TRUE);
-        });
-    const auto start = std::chrono::steady_clock::now();
-    SetEvent(go);
-    for (std::thread& caller : callers) caller.join();
-    const auto elapsed = Since(start);
-    CloseHandle(go);
-
-    for (int i = 0; i < Callers; ++i) EXPECT_EQ(results[i], DWORD{ERROR_SUCCESS}) << "caller " << i;
-    EXPECT_GE(elapsed.count(), 100 * Callers - SleepSlackMs) << "each request held 100 ms, one after the other";
-    StopRadioTestServer();
-    ASSERT_TRUE(server.WaitForExit());
-    const Texts log = server.Log();
-    EXPECT_EQ(server.Requests(), Texts(Callers, "EnableZentBtRadio"));
-    EXPECT_EQ(std::count(log.begin(), log.end(), "overlap"), 0) << "the service saw two requests at once";
 }
 
 }  // namespace

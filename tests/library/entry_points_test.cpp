@@ -3,7 +3,6 @@
 // on, and the pauses recorded (not taken) so that a 12 s poll runs at once.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -292,40 +291,31 @@ TEST_F(EntryPoints, TheWaitsReportTheStateTheyExaminedLast) {
     EXPECT_EQ(examined, 3u) << "examined before the read that failed";
 }
 
-TEST_F(EntryPoints, OverlappingSwitchesRunOneAtATime) {
-    session.Disable();  // the simulated session records from one thread only
+// The second call is made from inside the first one's poll, so the two overlap for certain.
+TEST_F(EntryPoints, ASwitchMadeWhileAnotherIsUnderWayIsRefusedAtOnce) {
     SetRadioState(0);
-    sleeps.Divisor = 20;  // polls of 10 ms let the callers meet
-    RadioServerProcess server(TestServerPath(), 30, RadioStateWrites::BeforeAnswer);
+    RadioServerProcess server(TestServerPath(), 0, RadioStateWrites::BeforeAnswer);
     ASSERT_TRUE(server.Listening());
-    constexpr int Callers = 6;
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD results[Callers];
-    std::vector<std::thread> callers;
-    for (int i = 0; i < Callers; ++i)
-        callers.emplace_back([&, i] {
-            WaitForSingleObject(go, INFINITE);
-            results[i] = BluetoothEnableRadio(i % 2 == 0);
+    DWORD overlapping = 0;
+    DWORD overlappingThread = 0;
+    sleeps.AfterSleep = [&](size_t n) {
+        if (n != 1) return;
+        std::thread caller([&] {
+            overlappingThread = GetCurrentThreadId();
+            overlapping = BluetoothEnableRadio(FALSE);
         });
-    SetEvent(go);
-    for (std::thread& caller : callers) caller.join();
-    CloseHandle(go);
-
-    for (int i = 0; i < Callers; ++i) EXPECT_EQ(results[i], DWORD{ERROR_SUCCESS}) << "caller " << i;
-    EXPECT_EQ(RadioControlBinding, nullptr);
-    // Each switch starts from the state the one before it confirmed.
-    std::vector<std::string> states;
-    for (const CapturedOutput& output : capture.Outputs())
-        if (output.Text.rfind("BluetoothEnableRadio: ", 0) == 0 && output.Text.find("State == ") != std::string::npos)
-            states.push_back(output.Text.substr(output.Text.find("== ") + 3, 1));
-    ASSERT_EQ(states.size(), 2u * Callers);
-    EXPECT_EQ(states[0], "0");
-    for (size_t i = 2; i < states.size(); i += 2) EXPECT_EQ(states[i], states[i - 1]) << "switch " << i / 2;
+        caller.join();
+    };
+    EXPECT_EQ(BluetoothEnableRadio(TRUE), DWORD{ERROR_SUCCESS}) << "the switch under way goes on";
+    sleeps.AfterSleep = nullptr;
+    EXPECT_EQ(overlapping, DWORD{ERROR_FUNCTION_FAILED});
+    EXPECT_EQ(capture.Texts(overlappingThread),
+              (Texts{"BluetoothEnableRadio: BluetoothEnableRadio ==>> \n",
+                     "BluetoothEnableRadio:: FAILED TO DISABLE ZENTRIK USB BT RADIO !!!\n"}));
+    EXPECT_EQ(BluetoothEnableRadio(FALSE), DWORD{ERROR_SUCCESS}) << "once it is over, the next switch runs";
     StopRadioTestServer();
     ASSERT_TRUE(server.WaitForExit());
-    const Texts log = server.Log();
-    EXPECT_EQ(server.Requests().size(), static_cast<size_t>(Callers));
-    EXPECT_EQ(std::count(log.begin(), log.end(), "overlap"), 0) << "the service saw two requests at once";
+    EXPECT_EQ(server.Requests(), (Texts{"EnableZentBtRadio", "DisableZentBtRadio"})) << "the refused one sent nothing";
 }
 
 }  // namespace
