@@ -79,7 +79,7 @@ bool IsCommand(const char* word) { return _stricmp(CommandWord, word) == 0; }
 void RunServiceCommand() {
     FillModulePath();
     if (IsCommand("install")) {
-        if (ModulePath[0] == '\0') return;
+        // Without a usable path nothing is created, but a registered service still starts.
         InstallRadioService(ModulePath, RadioServiceName);
         StartRadioService(RadioServiceName);
         return;

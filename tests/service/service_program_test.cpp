@@ -107,7 +107,7 @@ TEST_F(ServiceProgram, PathWithASpaceIsRegisteredQuoted) {
 
 // A path that fills the 200-character buffer may have been cut: a plain path fits up to
 // 199 characters, a quoted one up to 198 (200 with its quotes).
-TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegistered) {
+TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegisteredButARegisteredServiceStarts) {
     const size_t name = ProgramFileName().size();
     struct Case { std::string Folder; bool Registered; };
     const Case cases[] = {
@@ -128,6 +128,17 @@ TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegistered) {
         DeleteFileA(program.c_str());
         RemoveDirectoryA(c.Folder.c_str());
     }
+
+    // A registered service is still started, as by every "install", and keeps its path.
+    Run("install");
+    Run("stop");
+    ASSERT_EQ(State(), DWORD{SERVICE_STOPPED});
+    const std::string program = CopyProgramTo(cases[1].Folder);
+    Run("install", program);
+    EXPECT_EQ(State(), DWORD{SERVICE_RUNNING});
+    EXPECT_EQ(ReadConfig(Name).BinaryPath, ServiceProgramPath());
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(cases[1].Folder.c_str());
 }
 
 }  // namespace
