@@ -133,8 +133,10 @@ IdList GetDeviceIdList(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD property) {
     DWORD required = 0;
     while (!ServicePlatform.SetupDiGetDeviceRegistryPropertyA(set, element, property, &type, buffer, bufferSize,
                                                               &required)) {
+        // Read before the free, which may change it.
+        const DWORD error = GetLastError();
         Release(buffer);
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || type != REG_MULTI_SZ) return nullptr;
+        if (error != ERROR_INSUFFICIENT_BUFFER || type != REG_MULTI_SZ) return nullptr;
         // A size the allocation cannot hold counts as running out of memory.
         if (required > MAXDWORD - 2) return nullptr;
         buffer = static_cast<BYTE*>(Allocate(size_t{required} + 2));
