@@ -3,10 +3,6 @@
 #include "radio_control.h"
 #include "radio_control_stubs.h"
 
-const RPC_CLIENT_INTERFACE RadioControlClientInterface = {
-    sizeof(RPC_CLIENT_INTERFACE), RadioControlInterfaceId, NdrTransferSyntax, nullptr, 0, nullptr, 0, nullptr, 0,
-};
-
 // Required by the descriptor; the explicit-handle procedures never use it.
 static handle_t RadioControlAutoBindHandle;
 

@@ -5,6 +5,12 @@ const RPC_SYNTAX_IDENTIFIER RadioControlInterfaceId = {
 const RPC_SYNTAX_IDENTIFIER NdrTransferSyntax = {
     {0x8A885D04, 0x1CEB, 0x11C9, {0x9F, 0xE8, 0x08, 0x00, 0x2B, 0x10, 0x48, 0x60}}, {2, 0}};
 
+// Here rather than with the client stubs: a caller that frames its own requests below
+// the stubs needs the record but not the stubs.
+const RPC_CLIENT_INTERFACE RadioControlClientInterface = {
+    sizeof(RPC_CLIENT_INTERFACE), RadioControlInterfaceId, NdrTransferSyntax, nullptr, 0, nullptr, 0, nullptr, 0,
+};
+
 // Oi2 procedure headers: explicit primitive handle, then for opnum 0 one [in, string]
 // reference to a narrow string. The stack offsets and sizes follow the pointer size.
 const unsigned char RadioControlProcFormat[RadioControlProcFormatLength] = {

@@ -23,6 +23,8 @@ const ServicePlatformCalls RealServicePlatform = {
     LoadedBluetoothFindNextRadio,
     LoadedBluetoothGetRadioInfo,
     LoadedBluetoothFindRadioClose,
+    ::RpcServerListen,
+    ::RpcMgmtWaitServerListen,
     ::Sleep,
     ::GetTickCount,
     ::WaitForSingleObject,

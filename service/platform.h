@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <bluetoothapis.h>
 #include <cfgmgr32.h>
+#include <rpc.h>
 #include <setupapi.h>
 
 struct ServicePlatformCalls {
@@ -39,6 +40,10 @@ struct ServicePlatformCalls {
     decltype(&::BluetoothFindNextRadio) BluetoothFindNextRadio;
     decltype(&::BluetoothGetRadioInfo) BluetoothGetRadioInfo;
     decltype(&::BluetoothFindRadioClose) BluetoothFindRadioClose;
+
+    // The RPC server's listening, so that tests can hold start-up between its steps.
+    decltype(&::RpcServerListen) RpcServerListen;
+    decltype(&::RpcMgmtWaitServerListen) RpcMgmtWaitServerListen;
 
     // Time: pauses, elapsed time, and timed waits on an event.
     decltype(&::Sleep) Sleep;

@@ -14,6 +14,7 @@ SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
 HDEVNOTIFY DeviceNotifyHandle;
 DWORD StatusCheckPoint = 1;
 bool ListenStopRequested;
+bool ListenStarted;
 
 namespace {
 
@@ -70,12 +71,15 @@ DWORD FailureCode(DWORD code) { return code != NO_ERROR ? code : ERROR_GEN_FAILU
 // Starting to listen and stopping never overlap (Wine's runtime deadlocks when they do).
 SRWLOCK ListenLock = SRWLOCK_INIT;
 
+// Every stop, from a control or from opnum 1. A stop the service honours is answered
+// with RPC_S_OK, also one that comes before listening has begun.
 RPC_STATUS StopListening() {
     AcquireSRWLockExclusive(&ListenLock);
     ListenStopRequested = true;
-    const RPC_STATUS status = RpcMgmtStopServerListening(nullptr);
+    RPC_STATUS status = ListenStarted ? RpcMgmtStopServerListening(nullptr) : RPC_S_OK;
     ReleaseSRWLockExclusive(&ListenLock);
-    return status;
+    // Listening has begun and ended already: an earlier stop is under way.
+    return status == RPC_S_NOT_LISTENING ? RPC_S_OK : status;
 }
 
 }  // namespace
@@ -83,10 +87,22 @@ RPC_STATUS StopListening() {
 RPC_STATUS ListenUntilStopped() {
     AcquireSRWLockExclusive(&ListenLock);
     const bool stopped = ListenStopRequested;
-    const RPC_STATUS status = stopped ? RPC_S_OK : RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, TRUE);
+    RPC_STATUS status = RPC_S_OK;
+    if (!stopped) {
+        status = ServicePlatform.RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, TRUE);
+        ListenStarted = status == RPC_S_OK;
+    }
     ReleaseSRWLockExclusive(&ListenLock);
     if (stopped || status != RPC_S_OK) return status;
-    return RpcMgmtWaitServerListen();
+    status = ServicePlatform.RpcMgmtWaitServerListen();
+    // Windows answers RPC_S_NOT_LISTENING when the stop came before the wait began, without
+    // waiting for the calls in progress: wait for them here. Unregistering with a wait does
+    // that; after opnum 1, which unregistered everything, it returns at once.
+    if (status == RPC_S_NOT_LISTENING) {
+        RpcServerUnregisterIf(nullptr, nullptr, TRUE);
+        status = RPC_S_OK;
+    }
+    return status;
 }
 
 void RunAsService() {
@@ -157,8 +173,11 @@ DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID even
 }
 
 extern "C" void StopRadioControlServer(handle_t) {
-    RPC_STATUS status = RpcMgmtStopServerListening(nullptr);
+    // Ordered with the service main and the stop controls like every stop, so that a
+    // stop already under way is not taken for a failure.
+    RPC_STATUS status = StopListening();
     if (status != RPC_S_OK) std::exit(status);
     status = RpcServerUnregisterIf(nullptr, nullptr, 0);
-    if (status != RPC_S_OK) std::exit(status);
+    // Nothing left to unregister: the service main did it while waiting for calls to end.
+    if (status != RPC_S_OK && status != RPC_S_UNKNOWN_IF) std::exit(status);
 }

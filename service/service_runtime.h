@@ -20,8 +20,11 @@ extern SERVICE_STATUS_HANDLE RadioServiceStatusHandle;
 extern HDEVNOTIFY DeviceNotifyHandle;
 // Checkpoint of the next stop-pending report: 1 first, then 2, ...; never reset.
 extern DWORD StatusCheckPoint;
-// Set by the first stop or shutdown control; listening never starts once it is set.
+// Set by the first stop (a stop or shutdown control, or opnum 1); listening never starts
+// once it is set.
 extern bool ListenStopRequested;
+// Set once the service main has begun to listen.
+extern bool ListenStarted;
 
 // Hands the calling thread to the control dispatcher until the service has stopped.
 // Returns at once when the process was not started by the SCM.
@@ -34,16 +37,18 @@ void RunAsService();
 void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);
 
 // The service main's last step: serves the registered interface until listening is
-// stopped and every call in progress has ended (RPC_S_OK), or returns RPC_S_OK at once
-// when a stop came first; otherwise the RPC status of the failed start.
+// stopped and every call in progress has ended (RPC_S_OK, whichever came first: the
+// stop or the start of listening); otherwise the RPC status of the failed start.
 RPC_STATUS ListenUntilStopped();
 
-// Stop and shutdown: stop-pending, then stop listening (result: that RPC status; also
-// RPC_S_NOT_LISTENING for a stop before listening began, which the service main honours).
+// Stop and shutdown: stop-pending, then stop listening (result: RPC_S_OK once the stop is
+// honoured, also before listening has begun or while an earlier stop is under way; else
+// the RPC status of the failed stop).
 // Pause and continue: paused or running at once. Device events go to
 // HandleRadioDeviceEvent unless paused. Other results: the outcome of the report.
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 
 // StopRadioControlServer (opnum 1, declared with the interface) stops listening and
 // unregisters every interface, not waiting for calls in progress; a failing step ends
-// the process with its RPC status as exit code.
+// the process with its RPC status as exit code. A stop already under way, and interfaces
+// already unregistered, are no failure.

@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "device_events.h"
 #include "device_records.h"
+#include "platform.h"
+#include "raw_request.h"
 #include "registry_fixture.h"
 #include "scm_service.h"
 #include "service_runtime.h"
@@ -24,6 +27,8 @@ protected:
         RadioServiceStatus = {RadioServiceType, SERVICE_RUNNING, RadioServiceControls, 0, 0, 0, 0};
         StatusCheckPoint = 1;
         ServicePaused = 0;
+        ListenStopRequested = false;
+        ListenStarted = false;
         SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         ASSERT_NE(SwitchDoneEvent, nullptr);
     }
@@ -94,9 +99,9 @@ TEST_F(ControlHandler, DeviceEventsReachTheRadioHandlerOnlyWhileNotPaused) {
 
 TEST_F(ControlHandler, EveryStopOrShutdownReportsStopPendingWithTheNextCheckpoint) {
     RadioServiceStatus.dwWaitHint = 9;
-    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_NOT_LISTENING}) << "the stop result is the RPC status";
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "honoured before listening has begun";
     ExpectStatus(SERVICE_STOP_PENDING, 1);
-    EXPECT_EQ(Control(SERVICE_CONTROL_SHUTDOWN), DWORD{RPC_S_NOT_LISTENING});
+    EXPECT_EQ(Control(SERVICE_CONTROL_SHUTDOWN), DWORD{RPC_S_OK});
     ExpectStatus(SERVICE_STOP_PENDING, 2);
     Control(SERVICE_CONTROL_PAUSE);
     EXPECT_EQ(RadioServiceStatus.dwCheckPoint, 2u) << "pause keeps the checkpoint";
@@ -105,96 +110,175 @@ TEST_F(ControlHandler, EveryStopOrShutdownReportsStopPendingWithTheNextCheckpoin
     EXPECT_EQ(StatusCheckPoint, 4u);
 }
 
-// The interface served in this process on a local endpoint of its own.
-class ListeningServer : public ControlHandler {
+constexpr char Endpoint[] = "radioswitch-listen-test";
+
+// A point of start-up or of a request where the test can hold the thread that reaches it.
+struct Gate {
+    HANDLE Reached = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE Open = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    void Pass() {
+        SetEvent(Reached);
+        WaitForSingleObject(Open, 20000);
+    }
+    bool WaitReached() { return WaitForSingleObject(Reached, 10000) == WAIT_OBJECT_0; }
+};
+Gate ListenGate, WaitGate, SwitchGate;
+
+RPC_STATUS RPC_ENTRY HeldListen(unsigned minThreads, unsigned maxCalls, unsigned dontWait) {
+    ListenGate.Pass();
+    return RpcServerListen(minThreads, maxCalls, dontWait);
+}
+
+// Windows answers a wait that begins after listening was stopped with RPC_S_NOT_LISTENING,
+// at once, whatever calls are still in progress; Wine's own wait would still wait for them.
+std::atomic<int> NotListeningAnswers;
+RPC_STATUS RPC_ENTRY HeldWait() {
+    WaitGate.Pass();
+    if (RpcMgmtIsServerListening(nullptr) == RPC_S_OK) return RpcMgmtWaitServerListen();
+    ++NotListeningAnswers;
+    return RPC_S_NOT_LISTENING;
+}
+
+// A request's wait for its device event, held until the test lets it end.
+DWORD WINAPI HeldSwitchWait(HANDLE, DWORD) {
+    SwitchGate.Pass();
+    return WAIT_TIMEOUT;
+}
+
+constexpr RPC_STATUS NotReturned = -1;
+
+// The service main's last step on an endpoint of its own, run on a thread of its own
+// (where the dispatcher runs it), its start of listening, its wait and a request's wait
+// each held through the seam when the test closes their gate.
+class ServiceMainListening : public ControlHandler {
 protected:
     void SetUp() override {
         ControlHandler::SetUp();
-        RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")),
-                                                   RPC_C_LISTEN_MAX_CALLS_DEFAULT,
-                                                   reinterpret_cast<RPC_CSTR>(const_cast<char*>("radioswitch-handler-test")),
-                                                   nullptr);
-        ASSERT_EQ(status, RPC_S_OK);
+        NotListeningAnswers = 0;
+        for (Gate* gate : {&ListenGate, &WaitGate, &SwitchGate}) {
+            ResetEvent(gate->Reached);
+            SetEvent(gate->Open);
+        }
+        ServicePlatform.RpcServerListen = HeldListen;
+        ServicePlatform.RpcMgmtWaitServerListen = HeldWait;
+        ServicePlatform.WaitForSingleObject = HeldSwitchWait;
+        ASSERT_EQ(RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")),
+                                         RPC_C_LISTEN_MAX_CALLS_DEFAULT,
+                                         reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr),
+                  RPC_S_OK);
         ASSERT_EQ(RpcServerRegisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr), RPC_S_OK);
-        ASSERT_EQ(RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, TRUE), RPC_S_OK);
     }
     void TearDown() override {
-        RpcMgmtStopServerListening(nullptr);
-        RpcMgmtWaitServerListen();
+        for (Gate* gate : {&ListenGate, &WaitGate, &SwitchGate}) SetEvent(gate->Open);
+        if (serviceMain.joinable()) {
+            if (!Returned(3000)) RpcMgmtStopServerListening(nullptr);  // lets the thread end
+            serviceMain.join();
+        }
+        for (std::thread& caller : callers) caller.join();
+        // Wine ends its listening only in its own wait, which the Windows answer skipped.
+        if (NotListeningAnswers) RpcMgmtWaitServerListen();
         RpcServerUnregisterIf(nullptr, nullptr, 0);
+        ServicePlatform = RealServicePlatform;
         ControlHandler::TearDown();
     }
+
+    void StartServiceMain() {
+        serviceMain = std::thread([this] { listened = ListenUntilStopped(); });
+    }
+    bool Returned(DWORD withinMs) {
+        const DWORD start = GetTickCount();
+        while (listened == NotReturned && GetTickCount() - start < withinMs) Sleep(5);
+        return listened != NotReturned;
+    }
+    // An on request from a client of this process, held in its wait for the device event.
+    void StartHeldRequest() {
+        CloseGate(SwitchGate);
+        callers.emplace_back([] {
+            RPC_CSTR text = nullptr;
+            handle_t binding = nullptr;
+            RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")), nullptr,
+                                     reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr, &text);
+            RpcBindingFromStringBindingA(text, &binding);
+            RpcStringFreeA(&text);
+            EXPECT_EQ(SendRawRequest(binding, 0, RequestBody("EnableZentBtRadio")), RPC_S_OK);
+            RpcBindingFree(&binding);
+        });
+        ASSERT_TRUE(SwitchGate.WaitReached()) << "the request reached its wait";
+    }
+    static void CloseGate(Gate& gate) { ResetEvent(gate.Open); }
+
+    std::atomic<RPC_STATUS> listened{NotReturned};
+    std::thread serviceMain;
+    std::vector<std::thread> callers;
 };
 
-TEST_F(ListeningServer, StopEndsListeningAndReturnsItsStatus) {
-    ASSERT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_OK);
+TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "a stop the service honours is answered with 0";
+    ExpectStatus(SERVICE_STOP_PENDING, 1);
+    CloseGate(ListenGate);
+    StartServiceMain();
+    EXPECT_TRUE(Returned(2000)) << "it listened on, and the stop was lost";
+    EXPECT_EQ(listened, RPC_S_OK) << "the service reports stopped with exit code 0";
+    EXPECT_EQ(WaitForSingleObject(ListenGate.Reached, 0), DWORD{WAIT_TIMEOUT}) << "listening never began";
+}
+
+TEST_F(ServiceMainListening, AStopWhileListeningBeginsEndsIt) {
+    CloseGate(ListenGate);
+    StartServiceMain();
+    ASSERT_TRUE(ListenGate.WaitReached());
+    constexpr DWORD Pending = 0xFFFFFFFF;
+    std::atomic<DWORD> stopped{Pending};
+    std::thread control([&] { stopped = Control(SERVICE_CONTROL_SHUTDOWN); });
+    Sleep(200);
+    EXPECT_EQ(stopped, Pending) << "the stop waits until listening has begun";
+    SetEvent(ListenGate.Open);
+    control.join();
+    EXPECT_EQ(stopped, DWORD{RPC_S_OK});
+    EXPECT_TRUE(Returned(5000));
+    EXPECT_EQ(listened, RPC_S_OK);
+}
+
+// Between the start of listening and the wait, Windows' wait does not wait for the calls
+// in progress: the service main must, so that stopped is reported only once they end.
+TEST_F(ServiceMainListening, AStopBeforeTheWaitEndsOnlyOnceTheCallsInProgressHaveReturned) {
+    CloseGate(WaitGate);
+    StartServiceMain();
+    ASSERT_TRUE(WaitGate.WaitReached()) << "the service main returned " << listened;
+    StartHeldRequest();
     EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK});
-    ExpectStatus(SERVICE_STOP_PENDING, 1);
-    EXPECT_EQ(RpcMgmtWaitServerListen(), RPC_S_OK);
-    EXPECT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_NOT_LISTENING);
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "a stop under way is no failure";
+    ExpectStatus(SERVICE_STOP_PENDING, 2);
+    SetEvent(WaitGate.Open);
+    EXPECT_FALSE(Returned(500)) << "stopped while a request was still in progress";
+    EXPECT_EQ(NotListeningAnswers, 1) << "the wait took Windows' path";
+    SetEvent(SwitchGate.Open);
+    EXPECT_TRUE(Returned(5000));
+    EXPECT_EQ(listened, RPC_S_OK);
 }
 
-TEST_F(ListeningServer, StopWorksWhilePaused) {
-    Control(SERVICE_CONTROL_PAUSE);
-    EXPECT_EQ(Control(SERVICE_CONTROL_SHUTDOWN), DWORD{RPC_S_OK});
-    ExpectStatus(SERVICE_STOP_PENDING, 1);
-}
-
-TEST_F(ListeningServer, TheRemoteStopLeavesTheRecordAlone) {
-    StopRadioControlServer(nullptr);
-    EXPECT_EQ(RpcMgmtWaitServerListen(), RPC_S_OK);
-    EXPECT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_NOT_LISTENING);
+TEST_F(ServiceMainListening, TheRemoteStopBeforeTheWaitEndsWithoutAStopPendingReport) {
+    CloseGate(WaitGate);
+    StartServiceMain();
+    ASSERT_TRUE(WaitGate.WaitReached()) << "the service main returned " << listened;
+    StopRadioControlServer(nullptr);  // a failing step would end this process
+    SetEvent(WaitGate.Open);
+    EXPECT_TRUE(Returned(5000));
+    EXPECT_EQ(listened, RPC_S_OK);
+    EXPECT_EQ(NotListeningAnswers, 1) << "the wait took Windows' path";
     ExpectStatus(SERVICE_RUNNING, 0);
     EXPECT_EQ(StatusCheckPoint, 1u) << "no stop-pending report";
     EXPECT_EQ(RpcServerUnregisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, 0), RPC_S_UNKNOWN_IF)
         << "every interface was unregistered";
 }
 
-constexpr RPC_STATUS NotReturned = -1;
-
-// The interface registered on an endpoint of its own, not yet listened on: where the
-// service main stands between its running report and its last step.
-class ServerAboutToListen : public ControlHandler {
-protected:
-    void SetUp() override {
-        ControlHandler::SetUp();
-        ListenStopRequested = false;
-        RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")),
-                                                   RPC_C_LISTEN_MAX_CALLS_DEFAULT,
-                                                   reinterpret_cast<RPC_CSTR>(const_cast<char*>("radioswitch-listen-test")),
-                                                   nullptr);
-        ASSERT_EQ(status, RPC_S_OK);
-        ASSERT_EQ(RpcServerRegisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr), RPC_S_OK);
-    }
-    void TearDown() override {
-        RpcServerUnregisterIf(nullptr, nullptr, 0);
-        ListenStopRequested = false;
-        ControlHandler::TearDown();
-    }
-};
-
-TEST_F(ServerAboutToListen, AStopBeforeListeningIsHonouredInsteadOfLost) {
-    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_NOT_LISTENING}) << "nothing to stop yet";
+TEST_F(ServiceMainListening, StopsWhilePausedAndARemoteStopAfterAStopIsNoFailure) {
+    StartServiceMain();
+    ASSERT_TRUE(WaitGate.WaitReached()) << "the service main returned " << listened;
+    Control(SERVICE_CONTROL_PAUSE);
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK});
     ExpectStatus(SERVICE_STOP_PENDING, 1);
-    std::atomic<RPC_STATUS> listened{NotReturned};
-    std::thread serviceMain([&] { listened = ListenUntilStopped(); });
-    const DWORD start = GetTickCount();
-    while (listened == NotReturned && GetTickCount() - start < 2000) Sleep(5);
-    const bool returned = listened != NotReturned;
-    if (!returned) RpcMgmtStopServerListening(nullptr);  // lets the thread end
-    serviceMain.join();
-    EXPECT_TRUE(returned) << "it listened on, and the stop was lost";
-    EXPECT_EQ(listened, RPC_S_OK);
-}
-
-TEST_F(ServerAboutToListen, WithoutAStopItListensUntilOneComes) {
-    RPC_STATUS listened = NotReturned;
-    std::thread serviceMain([&] { listened = ListenUntilStopped(); });
-    const DWORD start = GetTickCount();
-    while (RpcMgmtIsServerListening(nullptr) != RPC_S_OK && GetTickCount() - start < 5000) Sleep(5);
-    ASSERT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_OK);
-    EXPECT_EQ(Control(SERVICE_CONTROL_SHUTDOWN), DWORD{RPC_S_OK});
-    serviceMain.join();
+    StopRadioControlServer(nullptr);  // a failing step would end this process
+    EXPECT_TRUE(Returned(5000));
     EXPECT_EQ(listened, RPC_S_OK);
 }
 

@@ -704,6 +704,8 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::FindNextRadio,
         SimRadioSeam::GetRadioInfo,
         SimRadioSeam::FindRadioClose,
+        ::RpcServerListen,
+        ::RpcMgmtWaitServerListen,
         SimRadioSeam::Sleep,
         SimRadioSeam::GetTickCount,
         SimRadioSeam::WaitForSingleObject,
