@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs what building and testing need on Debian 12, only where it is missing.
+# Usage: setup.sh [PACKAGE...]   (packages one command needs beyond those)
 set -eu
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages="cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wine32:i386"
+binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wine32:i386 $*"
 
 missing=""
 for package in $packages; do
