@@ -73,15 +73,14 @@ bool OpenBtRadioKey() {
     return true;
 }
 
-bool CloseBtRadioKey() {
+void CloseBtRadioKey() {
     AcquireSRWLockExclusive(&RadioKeyLock);
     HKEY key = RadioLibraryContext->RadioKey;
     RadioLibraryContext->RadioKey = nullptr;
     ReleaseSRWLockExclusive(&RadioKeyLock);
-    if (!key) return false;
+    if (!key) return;
     RegCloseKey(key);  // nothing to do if it fails
     Report<EvKeyClosed>();
-    return true;
 }
 
 bool QueryBtRadioKeyValue() {

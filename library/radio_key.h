@@ -14,7 +14,7 @@ extern RadioLibraryContextRecord* RadioLibraryContext;
 // Opens RadioKey unless it is held. At process attach only, before any reader runs.
 bool OpenBtRadioKey();
 // Closes RadioKey if it is held (reporting the close); at process detach.
-bool CloseBtRadioKey();
+void CloseBtRadioKey();
 // Re-reads ZentRadioState, a REG_DWORD of exactly 4 bytes, into RadioState; false leaves
 // RadioState as it was. Safe on any number of threads at once. A key deleted since it was
 // opened is replaced by the key made anew, once one exists: the thread that replaces it
