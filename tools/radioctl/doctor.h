@@ -24,7 +24,7 @@ struct RadioStateReading {
     LSTATUS ValueStatus = ERROR_SUCCESS;  // reading the value (ERROR_FILE_NOT_FOUND: absent)
     DWORD Type = REG_NONE;
     DWORD Size = 0;
-    DWORD Value = 0;                      // the first four bytes, when there are four
+    DWORD Value = 0;                      // its first bytes, up to four
     // What the library's read accepts: a REG_DWORD of at most 4 bytes.
     bool AcceptedByLibrary() const;
 };

@@ -22,5 +22,9 @@ std::string ToolDirectory();
 std::string DefaultLibraryPath();
 // FormatMessage's text for a Win32 code, without the closing line end.
 std::string SystemMessage(DWORD code);
-// printf into a std::string.
+// printf into a std::string (cut at 1023 characters).
+#ifdef __GNUC__
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#else
+std::string Format(const char* format, ...);
+#endif
