@@ -2,8 +2,8 @@
 # The main job on a fresh Debian 12 machine: installs what is missing, builds every
 # deliverable for both bitnesses, then runs the whole system under Wine with a
 # simulated radio behind the service: the service installs and starts itself, radioctl
-# drives the real library through status, off, status, on, status, and the service
-# stops and removes itself again.
+# doctor reports every link of the switch, radioctl drives the real library through
+# status, off, status, on, status, and the service stops and removes itself again.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -72,6 +72,21 @@ wine "$service" install
 state=$(service_state)
 echo "  \"$service_name\": ${state:-not installed}"
 [ "$state" = RUNNING ] || { wine_quiet sc query "$service_name"; fail "the service is not running after install"; }
+
+step "radioctl64 doctor: every link of the switch, read-only"
+set +e
+report=$(wine "$radioctl" doctor 2>&1)
+doctor_exit=$?
+set -e
+report=$(printf '%s\n' "$report" | tr -d '\r')
+printf '%s\n' "$report" | sed 's/^/  /'
+echo "  -> exit code $doctor_exit"
+[ "$doctor_exit" -eq 1 ] || fail "radioctl doctor exited with $doctor_exit, expected 1 (a link broken)"
+# The simulated radio lives inside the service: Wine's device tree holds no node of the
+# radio and no port interface, so these two links, and only these, are broken here.
+broken=$(printf '%s\n' "$report" | sed -n 's/^broken: //p')
+[ "$broken" = "device-nodes, port-interface" ] ||
+    fail "radioctl doctor: broken links \"${broken:-none}\", expected \"device-nodes, port-interface\""
 
 run_radioctl 0 1 status
 run_radioctl 0 0 off

@@ -30,6 +30,9 @@ TEST(RadioctlArguments, RefusesWhatItCannotDo) {
         {"on off", "give one command only"},
         {"status --dll", "--dll needs a path"},
         {"--debug-output", "no command given"},
+        {"--json status", "--json goes with doctor only"},
+        {"--debug-output doctor", "--debug-output goes with status, on and off only"},
+        {"doctor status", "give one command only"},
     };
     for (const Case& c : cases) {
         ProgramRun run = Radioctl(c.Arguments);
@@ -44,6 +47,7 @@ TEST(RadioctlArguments, HelpGoesToStandardOutput) {
     ProgramRun run = Radioctl("--help");
     EXPECT_EQ(run.ExitCode, 0u);
     EXPECT_TRUE(Contains(run.Out, "usage: radioctl [--dll PATH] [--debug-output] status|on|off"));
+    EXPECT_TRUE(Contains(run.Out, "radioctl [--dll PATH] [--json] doctor"));
 }
 
 TEST(RadioctlLibrary, SaysWhenTheLibraryIsMissing) {

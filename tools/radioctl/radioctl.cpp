@@ -1,10 +1,13 @@
 // radioctl: drives the radio support library the way the platform does, and says
-// what happened. Loads radioswitch(64).dll by path and calls its exports.
+// what happened. Loads radioswitch(64).dll by path and calls its exports; "doctor"
+// checks every link a switch depends on instead, changing nothing.
 //
 //   radioctl [--dll PATH] [--debug-output] status|on|off
+//   radioctl [--dll PATH] [--json] doctor
 //
-// Exit codes: 0 the export succeeded, 1 it returned an error, 2 bad arguments,
-// 3 the library could not be loaded or lacks an export.
+// Exit codes: 0 the export succeeded (doctor: no link is broken), 1 it returned an
+// error (doctor: a link is broken), 2 bad arguments, 3 the library could not be loaded
+// or lacks an export.
 
 #include <windows.h>
 
@@ -12,13 +15,11 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "doctor.h"
+#include "doctor_report.h"
+#include "tool_environment.h"
 
-#ifdef _WIN64
-constexpr char DefaultLibraryName[] = "radioswitch64.dll";
-#else
-constexpr char DefaultLibraryName[] = "radioswitch.dll";
-#endif
+namespace {
 
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
@@ -27,22 +28,26 @@ constexpr int ExitUnavailable = 3;
 using BluetoothEnableRadioFn = DWORD(WINAPI*)(BOOL);
 using IsBluetoothRadioEnabledFn = DWORD(WINAPI*)(BOOL*);
 
-enum class Command { None, Status, On, Off };
+enum class Command { None, Status, On, Off, Doctor };
 
 struct Options {
     Command Action = Command::None;
     std::string LibraryPath;
     bool DebugOutput = false;
+    bool Json = false;
     bool Help = false;
 };
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "usage: radioctl [--dll PATH] [--debug-output] status|on|off\n"
+                 "       radioctl [--dll PATH] [--json] doctor\n"
                  "  status          report whether the radio is on (IsBluetoothRadioEnabled)\n"
                  "  on, off         switch the radio (BluetoothEnableRadio)\n"
+                 "  doctor          check, read-only, every link a switch depends on; exit code 1 when one is broken\n"
                  "  --dll PATH      the radio support library to load (default: %s beside radioctl)\n"
-                 "  --debug-output  show the library's debug output as it is written\n",
+                 "  --debug-output  show the library's debug output as it is written\n"
+                 "  --json          the doctor's report as one JSON document\n",
                  DefaultLibraryName);
 }
 
@@ -57,6 +62,9 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (!lstrcmpiA(arg, "--debug-output")) {
             options.DebugOutput = true;
             continue;
+        } else if (!lstrcmpiA(arg, "--json")) {
+            options.Json = true;
+            continue;
         } else if (!lstrcmpiA(arg, "--dll")) {
             if (++i == argc) {
                 std::fprintf(stderr, "radioctl: --dll needs a path\n");
@@ -70,6 +78,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             command = Command::On;
         } else if (!lstrcmpiA(arg, "off")) {
             command = Command::Off;
+        } else if (!lstrcmpiA(arg, "doctor")) {
+            command = Command::Doctor;
         } else {
             std::fprintf(stderr, "radioctl: unknown argument \"%s\"\n", arg);
             return false;
@@ -84,23 +94,16 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         std::fprintf(stderr, "radioctl: no command given\n");
         return false;
     }
+    // The report must stay one document, and the library's texts are not the doctor's.
+    if (options.Json && options.Action != Command::Doctor && !options.Help) {
+        std::fprintf(stderr, "radioctl: --json goes with doctor only\n");
+        return false;
+    }
+    if (options.DebugOutput && options.Action == Command::Doctor) {
+        std::fprintf(stderr, "radioctl: --debug-output goes with status, on and off only\n");
+        return false;
+    }
     return true;
-}
-
-std::string DefaultLibraryPath() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length == MAX_PATH) return DefaultLibraryName;
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of("\\/") + 1) + DefaultLibraryName;
-}
-
-std::string SystemMessage(DWORD code) {
-    char text[512];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                  sizeof text, nullptr);
-    while (length && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' ')) --length;
-    return std::string(text, length);
 }
 
 const char* ResultName(DWORD result) {
@@ -137,8 +140,19 @@ double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end) {
     return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+int RunDoctorCommand(const std::string& libraryPath, bool json) {
+    const std::vector<LinkReport> links = RunDoctor(libraryPath);
+    if (json)
+        WriteReportJson(stdout, links);
+    else
+        WriteReportTable(stdout, links);
+    std::fflush(stdout);
+    return AnyBroken(links) ? ExitFailed : 0;
+}
+
 int Run(const Options& options) {
     const std::string path = options.LibraryPath.empty() ? DefaultLibraryPath() : options.LibraryPath;
+    if (options.Action == Command::Doctor) return RunDoctorCommand(path, options.Json);
     HMODULE library = LoadLibraryA(path.c_str());
     if (!library) {
         DWORD error = GetLastError();

@@ -1,0 +1,268 @@
+// radioctl doctor against the test prefix's real registry, SCM, RPC runtime and
+// SetupAPI, with the simulated-radio service behind the pipe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "registry_fixture.h"
+#include "run_program.h"
+#include "simulated_service_fixture.h"
+#include "test_paths.h"
+
+namespace {
+
+// Just enough JSON for the report: objects, arrays, strings and the three literals.
+// A document it cannot read whole is no report.
+struct Json {
+    std::string Text;  // a string's value, or a literal's spelling
+    std::vector<Json> Items;
+    std::vector<std::pair<std::string, Json>> Members;
+    const Json* Member(const char* name) const {
+        for (const auto& [key, value] : Members)
+            if (key == name) return &value;
+        return nullptr;
+    }
+};
+
+bool ParseValue(const char*& p, Json& value);
+
+void SkipSpace(const char*& p) {
+    while (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t') ++p;
+}
+
+bool ParseString(const char*& p, std::string& text) {
+    if (*p++ != '"') return false;
+    for (; *p != '"'; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x20) return false;
+        if (*p != '\\') {
+            text += *p;
+            continue;
+        }
+        ++p;
+        const std::string simple = "\"\\/bfnrt", meant = "\"\\/\b\f\n\r\t";
+        if (simple.find(*p) != std::string::npos) {
+            text += meant[simple.find(*p)];
+        } else if (*p == 'u' && std::isxdigit(p[1]) && std::isxdigit(p[2]) && std::isxdigit(p[3]) && std::isxdigit(p[4])) {
+            const unsigned long unit = std::stoul(std::string(p + 1, 4), nullptr, 16);
+            text += unit < 0x80 ? static_cast<char>(unit) : '?';
+            p += 4;
+        } else {
+            return false;
+        }
+    }
+    ++p;
+    return true;
+}
+
+template <typename Element>
+bool ParseList(const char*& p, char close, Element element) {
+    ++p;
+    SkipSpace(p);
+    if (*p == close) return ++p, true;
+    for (;;) {
+        SkipSpace(p);
+        if (!element()) return false;
+        SkipSpace(p);
+        if (*p == close) return ++p, true;
+        if (*p++ != ',') return false;
+    }
+}
+
+bool ParseValue(const char*& p, Json& value) {
+    SkipSpace(p);
+    if (*p == '"') return ParseString(p, value.Text);
+    if (*p == '[') return ParseList(p, ']', [&] { value.Items.emplace_back(); return ParseValue(p, value.Items.back()); });
+    if (*p == '{') {
+        return ParseList(p, '}', [&] {
+            value.Members.emplace_back();
+            if (!ParseString(p, value.Members.back().first)) return false;
+            SkipSpace(p);
+            return *p++ == ':' && ParseValue(p, value.Members.back().second);
+        });
+    }
+    for (const char* literal : {"true", "false", "null"}) {
+        if (std::string(p).rfind(literal, 0) == 0) {
+            value.Text = literal;
+            p += std::strlen(literal);
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Link {
+    std::string Status, Found, Remedy;
+};
+
+struct Doctor {
+    DWORD ExitCode = 0;
+    std::string Ok;  // "true" or "false"
+    std::vector<std::string> Names;
+    std::map<std::string, Link> Links;
+    const Link& operator[](const std::string& name) { return Links[name]; }
+};
+
+ProgramRun Radioctl(const std::string& arguments) {
+#ifdef _WIN64
+    return RunProgram(BinaryDirectory() + "radioctl64.exe", arguments);
+#else
+    return RunProgram(BinaryDirectory() + "radioctl.exe", arguments);
+#endif
+}
+
+// Runs "radioctl doctor --json" and reads the report; a document that does not parse
+// fails the test.
+Doctor RunDoctor() {
+    ProgramRun run = Radioctl("doctor --json");
+    Doctor doctor;
+    doctor.ExitCode = run.ExitCode;
+    Json document;
+    const char* p = run.Out.c_str();
+    const bool parsed = ParseValue(p, document);
+    SkipSpace(p);
+    EXPECT_TRUE(parsed && *p == '\0') << "not one JSON document:\n" << run.Out << run.Err;
+    if (const Json* ok = document.Member("ok")) doctor.Ok = ok->Text;
+    if (const Json* links = document.Member("links")) {
+        for (const Json& link : links->Items) {
+            const Json *name = link.Member("link"), *status = link.Member("status"), *found = link.Member("found"),
+                       *remedy = link.Member("remedy");
+            EXPECT_TRUE(name && status && found && remedy) << run.Out;
+            if (!(name && status && found && remedy)) continue;
+            doctor.Names.push_back(name->Text);
+            doctor.Links[name->Text] = {status->Text, found->Text, remedy->Text};
+        }
+    }
+    return doctor;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+#define EXPECT_LINK(doctor, name, status, part)                                                     \
+    do {                                                                                            \
+        const Link& link_ = (doctor)[name];                                                         \
+        EXPECT_EQ(link_.Status, status) << name << ": " << link_.Found;                             \
+        EXPECT_TRUE(Contains(link_.Found, part)) << name << ": " << link_.Found << " lacks " << part; \
+    } while (0)
+
+TEST(RadioctlDoctor, OnAMachineWithoutTheSystemEveryLinkHasItsVerdict) {
+    DeleteRadioSupportKey();
+    Doctor doctor = RunDoctor();
+    EXPECT_EQ(doctor.ExitCode, 1u);
+    EXPECT_EQ(doctor.Ok, "false");
+    EXPECT_EQ(doctor.Names, (std::vector<std::string>{"radio-support-key", "state-value", "library", "service", "pipe",
+                                                      "device-nodes", "port-interface", "remote-wake", "tracing"}));
+    EXPECT_LINK(doctor, "radio-support-key", "broken", "is missing");
+    EXPECT_TRUE(Contains(doctor["radio-support-key"].Remedy, "reg add")) << doctor["radio-support-key"].Remedy;
+    EXPECT_LINK(doctor, "state-value", "broken", "the Radio Support key is missing");
+    EXPECT_LINK(doctor, "library", "broken", "error 1114");
+    EXPECT_LINK(doctor, "service", "broken", "\"Zentrik Bluetooth Radio Control Service\" is not registered");
+    EXPECT_LINK(doctor, "pipe", "broken", "no server on \\pipe\\ZkBtRcIf");
+    EXPECT_LINK(doctor, "device-nodes", "broken", "no present node has the hardware or compatible ID USB\\VID_7A5C&PID_0C31&MI_00");
+    EXPECT_LINK(doctor, "tracing", "ok", "{C31877A2-C8C8-4C58-B5B8-7D6311D5E343}");
+    EXPECT_LINK(doctor, "tracing", "ok", "fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf present");
+}
+
+TEST(RadioctlDoctor, TellsTheKeyAndTheValueApart) {
+    ScopedRadioSupportKey key;
+    const BYTE binaryOne[4] = {1, 0, 0, 0};
+    SetRadioStateValue(REG_BINARY, binaryOne, sizeof binaryOne);
+    Doctor doctor = RunDoctor();
+    EXPECT_LINK(doctor, "radio-support-key", "ok", "access 0x000B");
+    EXPECT_LINK(doctor, "state-value", "broken", "REG_BINARY of 4 bytes");
+    EXPECT_LINK(doctor, "state-value", "broken", "would answer 87");
+
+    // No port interface on this machine: a value that says "on" is stale, "off" agrees.
+    SetRadioState(1);
+    doctor = RunDoctor();
+    EXPECT_LINK(doctor, "state-value", "ok", "value 1");
+    EXPECT_LINK(doctor, "port-interface", "broken", "stale");
+    SetRadioState(0);
+    EXPECT_LINK(RunDoctor(), "port-interface", "ok", "agrees");
+
+    // Readable, but not with the right to set values: the library refuses to load.
+    SetRadioSupportKeySecurity("D:P(A;;0x20019;;;WD)");
+    doctor = RunDoctor();
+    EXPECT_LINK(doctor, "radio-support-key", "broken", "access denied: this account may only read it");
+    EXPECT_LINK(doctor, "state-value", "ok", "value 0");
+    EXPECT_LINK(doctor, "library", "broken", "error 1114");
+}
+
+// Real nodes in Wine's SetupAPI, removed at the end.
+class RadioNodes {
+public:
+    RadioNodes() : set_(SetupDiCreateDeviceInfoList(nullptr, nullptr)) {}
+    ~RadioNodes() {
+        SP_DEVINFO_DATA element{};
+        element.cbSize = sizeof element;
+        for (DWORD i = 0; SetupDiEnumDeviceInfo(set_, i, &element); ++i) SetupDiCallClassInstaller(DIF_REMOVE, set_, &element);
+        SetupDiDestroyDeviceInfoList(set_);
+    }
+    bool Add(const char* instanceId, const char* hardwareId) {
+        static constexpr GUID testClass = {0x8A3F1D62, 0x51C4, 0x4B7E, {0x9D, 0x20, 0x3E, 0x6A, 0x11, 0x42, 0x77, 0x05}};
+        const std::string ids = std::string(hardwareId) + '\0' + '\0';
+        SP_DEVINFO_DATA element{};
+        element.cbSize = sizeof element;
+        return SetupDiCreateDeviceInfoA(set_, instanceId, &testClass, nullptr, nullptr, 0, &element) &&
+               SetupDiSetDeviceRegistryPropertyA(set_, &element, SPDRP_HARDWAREID,
+                                                 reinterpret_cast<const BYTE*>(ids.data()), static_cast<DWORD>(ids.size())) &&
+               SetupDiRegisterDeviceInfo(set_, &element, 0, nullptr, nullptr, nullptr);
+    }
+
+private:
+    HDEVINFO set_;
+};
+
+TEST(RadioctlDoctor, AWorkingSystemPassesAndAPausedOrStoppedServiceDoesNot) {
+    ScopedRadioSupportKey key;
+    SetRadioState(0);
+    RadioNodes nodes;
+    ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1", "USB\\VID_7A5C&PID_0C31"));
+    ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "usb\\vid_7a5c&pid_0c31&mi_00"));
+    SimulatedService service(SimulatedServicePath());
+    ASSERT_TRUE(service.StartServing());
+
+    Doctor doctor = RunDoctor();
+    EXPECT_EQ(doctor.ExitCode, 0u);
+    EXPECT_EQ(doctor.Ok, "true");
+    EXPECT_LINK(doctor, "library", "ok", "IsBluetoothRadioEnabled answered 0 (radio off)");
+    // Registered by the test for demand start, not by its own install.
+    EXPECT_LINK(doctor, "service", "warning", "demand start");
+    EXPECT_LINK(doctor, "service", "warning", "; running, process ID ");
+    EXPECT_LINK(doctor, "pipe", "ok", "returned from \\pipe\\ZkBtRcIf in ");
+    EXPECT_LINK(doctor, "device-nodes", "ok", "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000");
+    EXPECT_LINK(doctor, "device-nodes", "ok", "USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1");
+    EXPECT_LINK(doctor, "remote-wake", "warning", "6&1&0&0000: no Device Parameters key");
+    EXPECT_EQ(service.Scm().Query().dwCurrentState, DWORD{SERVICE_RUNNING}) << "the doctor changes nothing";
+    EXPECT_EQ(ReadRadioState(), 0);
+
+    ProgramRun table = Radioctl("doctor");
+    EXPECT_EQ(table.ExitCode, 0u);
+    EXPECT_TRUE(Contains(table.Out, "ok       radio-support-key  ")) << table.Out;
+    EXPECT_TRUE(Contains(table.Out, "no link is broken")) << table.Out;
+
+    const std::string parameters = "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000\\Device Parameters";
+    const DWORD one = 1;
+    for (const char* name : {"RemoteWakeEnabled", "DeviceRemoteWakeSupported"})
+        ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, parameters.c_str(), name, REG_DWORD, &one, sizeof one), ERROR_SUCCESS);
+    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});
+    doctor = RunDoctor();
+    EXPECT_LINK(doctor, "remote-wake", "ok", "6&1&0&0000: RemoteWakeEnabled 1, DeviceRemoteWakeSupported 1");
+    EXPECT_EQ(doctor.ExitCode, 1u);
+    EXPECT_LINK(doctor, "service", "broken", "paused, which means requests are ignored");
+    EXPECT_LINK(doctor, "pipe", "ok", "returned");
+
+    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_STOP), DWORD{NO_ERROR});
+    service.Scm().WaitForState(SERVICE_STOPPED, 30000);
+    doctor = RunDoctor();
+    EXPECT_LINK(doctor, "service", "broken", "; stopped");
+    EXPECT_LINK(doctor, "pipe", "broken", "no server");
+}
+
+}  // namespace

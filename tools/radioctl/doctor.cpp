@@ -1,0 +1,16 @@
+#include "doctor.h"
+
+std::vector<LinkReport> RunDoctor(const std::string& libraryPath) {
+    const RadioStateReading state = ReadRadioState();
+    return {
+        CheckRadioSupportKey(), CheckStateValue(state), CheckLibrary(libraryPath),
+        CheckService(),         CheckPipe(),            CheckDeviceNodes(),
+        CheckPortInterface(state), CheckRemoteWake(),   CheckTracing(),
+    };
+}
+
+bool AnyBroken(const std::vector<LinkReport>& links) {
+    for (const LinkReport& link : links)
+        if (link.Status == LinkStatus::Broken) return true;
+    return false;
+}

@@ -1,0 +1,211 @@
+// The service's links: its registration and state with the Service Control Manager,
+// and whether its pipe answers a request that does nothing.
+#include <memory>
+
+#include "doctor.h"
+#include "exception_guard.h"
+#include "radio_control.h"
+#include "service_runtime.h"
+#include "tool_environment.h"
+
+namespace {
+
+// The service ignores any string but the two requests and returns at once.
+constexpr char IgnoredRequest[] = "";
+constexpr DWORD PipeAnswerLimitMs = 5000;
+
+struct ServiceHandle {
+    SC_HANDLE Handle = nullptr;
+    ~ServiceHandle() { if (Handle) CloseServiceHandle(Handle); }
+};
+
+LinkStatus Worse(LinkStatus a, LinkStatus b) { return a > b ? a : b; }
+
+std::string ServiceNotOpened(DWORD error) {
+    if (error == ERROR_ACCESS_DENIED) return "could not be checked without the right to query it (error 5)";
+    return Format("could not be queried: error %lu (%s)", error, SystemMessage(error).c_str());
+}
+
+// The program path of a binary path: within its quotes, or all of it.
+std::string ProgramPath(const std::string& binaryPath) {
+    if (!binaryPath.empty() && binaryPath[0] == '"') {
+        const size_t end = binaryPath.find('"', 1);
+        return binaryPath.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    }
+    return binaryPath;
+}
+
+void JudgeConfiguration(const QUERY_SERVICE_CONFIGA& config, LinkReport& link) {
+    const std::string binaryPath = config.lpBinaryPathName ? config.lpBinaryPathName : "";
+    const std::string program = ProgramPath(binaryPath);
+    const DWORD attributes = GetFileAttributesA(program.c_str());
+    const bool fileThere = !program.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+                           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    link.Found += "binary path " + binaryPath + (fileThere ? " (file present)" : " (no such file)");
+    if (!fileThere) link.Status = LinkStatus::Broken;
+    if (binaryPath[0] != '"' && binaryPath.find(' ') != std::string::npos) {
+        link.Status = Worse(link.Status, LinkStatus::Warning);
+        link.Found += ", unquoted although it has a space (a program planted on its prefix would run instead)";
+    }
+
+    const bool ownProcess = (config.dwServiceType & SERVICE_WIN32) == SERVICE_WIN32_OWN_PROCESS;
+    link.Found += ownProcess ? ", own process" : Format(", service type 0x%lX, not own process", config.dwServiceType);
+    if (!ownProcess) link.Status = Worse(link.Status, LinkStatus::Warning);
+
+    constexpr const char* startTypes[] = {"boot start", "system start", "automatic start", "demand start",
+                                          "disabled"};
+    link.Found += std::string(", ") + (config.dwStartType < 5 ? startTypes[config.dwStartType] : "unknown start type");
+    if (config.dwStartType == SERVICE_DISABLED) link.Status = LinkStatus::Broken;
+    else if (config.dwStartType != SERVICE_AUTO_START) link.Status = Worse(link.Status, LinkStatus::Warning);
+
+    const std::string account = config.lpServiceStartName ? config.lpServiceStartName : "";
+    const bool localSystem = account.empty() || !lstrcmpiA(account.c_str(), "LocalSystem") ||
+                             !lstrcmpiA(account.c_str(), ".\\LocalSystem");
+    link.Found += localSystem ? ", local system" : ", account " + account + ", not local system";
+    if (!localSystem) link.Status = Worse(link.Status, LinkStatus::Warning);
+}
+
+struct PipeProbe {
+    double Milliseconds = 0;
+    RPC_STATUS Status = RPC_S_OK;  // of binding, or the code the call raised
+    bool Raised = false;
+};
+
+RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const_cast<char*>(text)); }
+
+void CallIgnoredRequest(void* binding) { RequestRadioSwitch(static_cast<handle_t>(binding), IgnoredRequest); }
+
+// Runs on a thread of its own, so that a call that never returns cannot hold the
+// report; the probe then outlives the doctor's wait.
+DWORD WINAPI ProbePipe(void* context) {
+    auto* probe = static_cast<PipeProbe*>(context);
+    RPC_CSTR stringBinding = nullptr;
+    handle_t binding = nullptr;
+    probe->Status = RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
+                                             AsRpcString(RadioControlEndpoint), nullptr, &stringBinding);
+    if (probe->Status == RPC_S_OK) probe->Status = RpcBindingFromStringBindingA(stringBinding, &binding);
+    if (probe->Status == RPC_S_OK) {
+        LARGE_INTEGER start, end, frequency;
+        QueryPerformanceCounter(&start);
+        DWORD code = 0;
+        probe->Raised = !CallWithExceptionGuard(CallIgnoredRequest, binding, nullptr, &code);
+        QueryPerformanceCounter(&end);
+        QueryPerformanceFrequency(&frequency);
+        probe->Status = static_cast<RPC_STATUS>(code);
+        probe->Milliseconds = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                              static_cast<double>(frequency.QuadPart);
+        RpcBindingFree(&binding);
+    }
+    if (stringBinding) RpcStringFreeA(&stringBinding);
+    return 0;
+}
+
+}  // namespace
+
+LinkReport CheckService() {
+    LinkReport link{"service", LinkStatus::Ok, "", ""};
+    const std::string name = std::string("\"") + RadioServiceName + "\"";
+    ServiceHandle manager, service;
+    manager.Handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager.Handle) {
+        link.Status = LinkStatus::Warning;
+        link.Found = "the Service Control Manager " + ServiceNotOpened(GetLastError());
+        return link;
+    }
+    service.Handle = OpenServiceA(manager.Handle, RadioServiceName, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+    if (!service.Handle) {
+        const DWORD error = GetLastError();
+        link.Status = error == ERROR_SERVICE_DOES_NOT_EXIST ? LinkStatus::Broken : LinkStatus::Warning;
+        link.Found = name + (error == ERROR_SERVICE_DOES_NOT_EXIST ? " is not registered" : " " + ServiceNotOpened(error));
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+            link.Remedy = Format("from an elevated prompt, in the folder the service program is to run from: %s install",
+                                 ServiceProgramName);
+        return link;
+    }
+
+    link.Found = name + ": ";
+    DWORD needed = 0;
+    QueryServiceConfigA(service.Handle, nullptr, 0, &needed);
+    std::unique_ptr<BYTE[]> configBuffer(new BYTE[needed ? needed : 1]);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(configBuffer.get());
+    if (needed && QueryServiceConfigA(service.Handle, config, needed, &needed)) {
+        JudgeConfiguration(*config, link);
+    } else {
+        link.Status = LinkStatus::Warning;
+        link.Found += "configuration " + ServiceNotOpened(GetLastError());
+    }
+    const LinkStatus configuration = link.Status;
+
+    SERVICE_STATUS_PROCESS status{};
+    if (!QueryServiceStatusEx(service.Handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                              &needed)) {
+        link.Status = Worse(link.Status, LinkStatus::Warning);
+        link.Found += "; state " + ServiceNotOpened(GetLastError());
+        return link;
+    }
+    switch (status.dwCurrentState) {
+    case SERVICE_RUNNING:
+        link.Found += Format("; running, process ID %lu", status.dwProcessId);
+        break;
+    case SERVICE_PAUSED:
+        link.Status = LinkStatus::Broken;
+        link.Found += Format("; paused, which means requests are ignored (process ID %lu)", status.dwProcessId);
+        link.Remedy = std::string("continue it, elevated: sc continue ") + name;
+        break;
+    case SERVICE_STOPPED:
+        link.Status = LinkStatus::Broken;
+        link.Found += Format("; stopped (exit code %lu)", status.dwWin32ExitCode);
+        link.Remedy = std::string("start it, elevated: sc start ") + name;
+        break;
+    default:
+        link.Status = Worse(link.Status, LinkStatus::Warning);
+        link.Found += Format("; changing state (%lu: start, stop, pause or continue pending), process ID %lu",
+                             status.dwCurrentState, status.dwProcessId);
+        link.Remedy = "run radioctl doctor again in a few seconds";
+    }
+    if (configuration != LinkStatus::Ok && link.Remedy.empty())
+        link.Remedy = Format("register it again, elevated, from the service program's folder: %s stop, %s remove, %s "
+                             "install (install never changes a registered service)",
+                             ServiceProgramName, ServiceProgramName, ServiceProgramName);
+    return link;
+}
+
+LinkReport CheckPipe() {
+    LinkReport link{"pipe", LinkStatus::Broken, "", ""};
+    const std::string endpoint = RadioControlEndpoint;
+    // Left to the thread if the call outlives the wait: the process ends with it.
+    auto* probe = new PipeProbe;
+    HANDLE thread = CreateThread(nullptr, 0, ProbePipe, probe, 0, nullptr);
+    if (!thread) {
+        link.Status = LinkStatus::Warning;
+        link.Found = "not checked: no thread for the call";
+        delete probe;
+        return link;
+    }
+    const bool answered = WaitForSingleObject(thread, PipeAnswerLimitMs) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    if (!answered) {
+        link.Found = Format("%s accepted the request but did not answer within %lu ms", endpoint.c_str(),
+                            PipeAnswerLimitMs);
+        link.Remedy = "the service is stuck: restart it (sc stop, then sc start, elevated)";
+        return link;
+    }
+    if (!probe->Raised && probe->Status == RPC_S_OK) {
+        link.Status = LinkStatus::Ok;
+        link.Found = Format("a request that does nothing (the empty string) returned from %s in %.1f ms",
+                            endpoint.c_str(), probe->Milliseconds);
+    } else if (probe->Status == RPC_S_SERVER_UNAVAILABLE) {
+        link.Found = Format("no server on %s (RPC status 1722): nothing listens", endpoint.c_str());
+        link.Remedy = "the service serves the pipe while it runs: see service";
+    } else if (probe->Status == ERROR_ACCESS_DENIED) {
+        link.Found = Format("access denied on %s (RPC status 5)", endpoint.c_str());
+        link.Remedy = "the pipe has the RPC runtime's default security; something else may own it: compare its "
+                      "server's process ID with the service's";
+    } else {
+        link.Found = Format("the call to %s failed: RPC status %ld (%s)", endpoint.c_str(),
+                            static_cast<long>(probe->Status), SystemMessage(static_cast<DWORD>(probe->Status)).c_str());
+        link.Remedy = "see service";
+    }
+    delete probe;
+    return link;
+}
