@@ -9,15 +9,11 @@
 #include "radio_control.h"
 #include "radio_control_stubs.h"
 #include "radio_server_process.h"
+#include "stub_expectations.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
-
-template <typename Function>
-const void* Address(Function* function) {
-    return reinterpret_cast<const void*>(function);
-}
 
 struct Call {
     handle_t Binding;
@@ -43,42 +39,23 @@ DWORD Stop(handle_t binding) {
 }
 
 TEST(ClientStub, InterfaceRecordCarriesOnlyIdentityAndSyntax) {
-    const auto* record = static_cast<const RPC_CLIENT_INTERFACE*>(RadioControlInterface_v1_0_c_ifspec);
-    ASSERT_EQ(record, &RadioControlClientInterface);
-    EXPECT_EQ(record->Length, sizeof(RPC_CLIENT_INTERFACE));
-    EXPECT_EQ(memcmp(&record->InterfaceId, &RadioControlInterfaceId, sizeof record->InterfaceId), 0);
-    EXPECT_EQ(memcmp(&record->TransferSyntax, &NdrTransferSyntax, sizeof record->TransferSyntax), 0);
-    EXPECT_EQ(record->DispatchTable, nullptr);
-    EXPECT_EQ(record->RpcProtseqEndpointCount, 0u);
-    EXPECT_EQ(record->RpcProtseqEndpoint, nullptr);
-    EXPECT_EQ(record->Reserved, 0u);
-    EXPECT_EQ(record->InterpreterInfo, nullptr);
-    EXPECT_EQ(record->Flags, 0u);
+    const auto& record = *static_cast<const RPC_CLIENT_INTERFACE*>(RadioControlInterface_v1_0_c_ifspec);
+    EXPECT_EQ(record.Length, sizeof(RPC_CLIENT_INTERFACE));
+    ExpectRadioControlSyntax(record.InterfaceId, record.TransferSyntax);
+    EXPECT_EQ(record.DispatchTable, nullptr);
+    EXPECT_EQ(record.RpcProtseqEndpointCount, 0u);
+    EXPECT_EQ(record.RpcProtseqEndpoint, nullptr);
+    EXPECT_EQ(record.Reserved, 0u);
+    EXPECT_EQ(record.InterpreterInfo, nullptr);
+    EXPECT_EQ(record.Flags, 0u);
 }
 
 TEST(ClientStub, StubDescriptorDiffersFromTheServersOnlyInInterfaceAndAutoHandle) {
     const MIDL_STUB_DESC& desc = RadioControlClientStubDesc;
-    EXPECT_EQ(desc.RpcInterfaceInformation, &RadioControlClientInterface);
-    EXPECT_EQ(Address(desc.pfnAllocate), Address(MIDL_user_allocate));
-    EXPECT_EQ(Address(desc.pfnFree), Address(MIDL_user_free));
+    EXPECT_EQ(desc.RpcInterfaceInformation, RadioControlInterface_v1_0_c_ifspec);
     ASSERT_NE(desc.IMPLICIT_HANDLE_INFO.pAutoHandle, nullptr);
     EXPECT_EQ(*desc.IMPLICIT_HANDLE_INFO.pAutoHandle, nullptr);
-    EXPECT_EQ(desc.apfnNdrRundownRoutines, nullptr);
-    EXPECT_EQ(desc.aGenericBindingRoutinePairs, nullptr);
-    EXPECT_EQ(desc.apfnExprEval, nullptr);
-    EXPECT_EQ(desc.aXmitQuintuple, nullptr);
-    EXPECT_EQ(desc.pFormatTypes, RadioControlTypeFormat);
-    EXPECT_EQ(desc.fCheckBounds, 1);
-    EXPECT_EQ(desc.Version, 0x00050002u);
-    EXPECT_EQ(desc.pMallocFreeStruct, nullptr);
-    EXPECT_EQ(desc.MIDLVersion, 0x0700022B);
-    EXPECT_EQ(desc.CommFaultOffsets, nullptr);
-    EXPECT_EQ(desc.aUserMarshalQuadruple, nullptr);
-    EXPECT_EQ(desc.NotifyRoutineTable, nullptr);
-    EXPECT_EQ(desc.mFlags, 0x1u);
-    EXPECT_EQ(desc.CsRoutineTables, nullptr);
-    EXPECT_EQ(desc.Reserved4, nullptr);
-    EXPECT_EQ(desc.Reserved5, 0u);
+    ExpectSharedDescriptorFields(desc);
 }
 
 TEST(ClientStub, RaisesServerUnavailableWhenNothingListens) {
