@@ -65,7 +65,8 @@ TEST(ClientStub, RaisesServerUnavailableWhenNothingListens) {
     EXPECT_EQ(Stop(binding.Get()), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE));
 }
 
-// What a server receives, string for string, and how the server ends.
+// What a server of either bitness receives, string for string, and how it ends: the
+// wire form is the same in all four pairs.
 class ClientToServer : public testing::TestWithParam<bool> {
 protected:
     std::string ServerPath() const { return GetParam() ? PeerTestServerPath() : TestServerPath(); }
@@ -94,13 +95,17 @@ TEST_P(ClientToServer, EveryStringArrivesIntactAndOpnum1EndsTheServer) {
     EXPECT_EQ(server.Log(), expected);
 }
 
+INSTANTIATE_TEST_SUITE_P(Bitness, ClientToServer, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OtherBitnessServer" : "SameBitnessServer";
+                         });
+
 // Each call binds anew, as the library does. (Wine's runtime shares one association
 // among the live bindings to an endpoint; a call on a binding whose pooled connection
 // went stale, failing to reconnect, leaks that association, and calls to any later
 // server then fail with 1727.)
-TEST_P(ClientToServer, CallsAfterOpnum1RaiseAndAFreshServerIsReachedAgain) {
-    const std::string path = ServerPath();
-    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is not built (build both presets)";
+TEST(ClientStub, CallsAfterOpnum1RaiseAndAFreshServerIsReachedAgain) {
+    const std::string path = TestServerPath();
     {
         RadioServerProcess server(path);
         ASSERT_TRUE(server.Listening());
@@ -116,10 +121,8 @@ TEST_P(ClientToServer, CallsAfterOpnum1RaiseAndAFreshServerIsReachedAgain) {
     EXPECT_EQ(restarted.Requests(), Strings{DisableRadioRequest});
 }
 
-TEST_P(ClientToServer, NullStringIsRefusedBeforeAnythingIsSent) {
-    const std::string path = ServerPath();
-    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is not built (build both presets)";
-    RadioServerProcess server(path);
+TEST(ClientStub, NullStringIsRefusedBeforeAnythingIsSent) {
+    RadioServerProcess server(TestServerPath());
     ASSERT_TRUE(server.Listening());
     ScopedRadioBinding binding;
     EXPECT_EQ(Request(binding.Get(), nullptr), static_cast<DWORD>(RPC_X_NULL_REF_POINTER));
@@ -128,10 +131,5 @@ TEST_P(ClientToServer, NullStringIsRefusedBeforeAnythingIsSent) {
     ASSERT_TRUE(server.WaitForExit());
     EXPECT_EQ(server.Requests(), Strings{EnableRadioRequest});
 }
-
-INSTANTIATE_TEST_SUITE_P(Bitness, ClientToServer, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "OtherBitnessServer" : "SameBitnessServer";
-                         });
 
 }  // namespace

@@ -159,17 +159,4 @@ TEST_F(DllExports, SwitchOnAndOffThroughAServiceThatWritesTheState) {
     EXPECT_EQ(server.Requests(), (Texts{"EnableZentBtRadio", "DisableZentBtRadio"}));
 }
 
-TEST_F(DllExports, SwitchThroughAServiceOfTheOtherBitness) {
-    const std::string path = PeerTestServerPath();
-    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is not built (build both presets)";
-    SetRadioState(0);
-    RadioServerProcess server(path, 0, RadioStateWrites::BeforeAnswer);
-    ASSERT_TRUE(server.Listening());
-    EXPECT_EQ(enableRadio(TRUE), DWORD{ERROR_SUCCESS});
-    EXPECT_EQ(capture.Texts(), SwitchOnTexts);
-    StopRadioTestServer();
-    ASSERT_TRUE(server.WaitForExit());
-    EXPECT_EQ(server.Log(), (Texts{"server " + std::to_string(96 - TestBits), "request EnableZentBtRadio", "stop"}));
-}
-
 }  // namespace
