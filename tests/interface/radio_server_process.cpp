@@ -121,8 +121,8 @@ void StopRadioTestServer() {
 
 ScopedRadioBinding::ScopedRadioBinding() {
     RPC_CSTR text = nullptr;
-    if (RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
-                                 AsRpcString(RadioControlEndpoint), nullptr, &text) != RPC_S_OK)
+    if (RpcStringBindingComposeA(nullptr, AsRpcString("ncacn_np"), nullptr, AsRpcString("\\pipe\\ZkBtRcIf"), nullptr,
+                                 &text) != RPC_S_OK)
         return;
     if (RpcBindingFromStringBindingA(text, &binding_) != RPC_S_OK) binding_ = nullptr;
     RpcStringFreeA(&text);

@@ -21,6 +21,10 @@
 
 namespace {
 
+// The contract's names, written out here so that the client's are checked against them.
+constexpr char Endpoint[] = "\\pipe\\ZkBtRcIf";
+constexpr char KeyPath[] = "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support";
+
 std::mutex logLock;
 std::vector<std::string> logLines;
 DWORD requestDelay;
@@ -46,11 +50,11 @@ RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const
 
 void WriteRadioState(DWORD state) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         Record("state not written");
         return;
     }
-    if (RegSetValueExA(key, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state), sizeof state) !=
+    if (RegSetValueExA(key, "ZentRadioState", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state), sizeof state) !=
         ERROR_SUCCESS)
         Record("state not written");
     RegCloseKey(key);
@@ -63,8 +67,8 @@ void RequestRadioSwitch(handle_t, const char* request) {
     if (InterlockedIncrement(&requestsInProgress) > 1) Record("overlap");
     if (requestDelay) Sleep(requestDelay);
     if (writeState) {
-        if (lstrcmpiA(request, EnableRadioRequest) == 0) WriteRadioState(1);
-        else if (lstrcmpiA(request, DisableRadioRequest) == 0) WriteRadioState(0);
+        if (lstrcmpiA(request, "EnableZentBtRadio") == 0) WriteRadioState(1);
+        else if (lstrcmpiA(request, "DisableZentBtRadio") == 0) WriteRadioState(0);
     }
     InterlockedDecrement(&requestsInProgress);
 }
@@ -84,8 +88,7 @@ int main(int argc, char** argv) {
 
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
     if (!ready) return static_cast<int>(GetLastError());
-    RPC_STATUS status = RpcServerUseProtseqEpA(AsRpcString(RadioControlProtocolSequence), 1234,
-                                               AsRpcString(RadioControlEndpoint), nullptr);
+    RPC_STATUS status = RpcServerUseProtseqEpA(AsRpcString("ncacn_np"), 1234, AsRpcString(Endpoint), nullptr);
     if (status == RPC_S_OK) status = RpcServerRegisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr);
     if (status == RPC_S_OK) status = RpcServerListen(1, 1234, TRUE);
     if (status != RPC_S_OK) return static_cast<int>(status);

@@ -1,11 +1,12 @@
-// The server stub's records as the runtime reads them when the service registers the
-// interface. This program supplies the two server routines, as the service does.
+// The server stub as the runtime reaches it from the interface record the service
+// registers: records, routines and format strings, compared with the contract's values
+// written out here. This program supplies the two server routines, as the service does.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "radio_control.h"
-#include "radio_control_stubs.h"
+#include "stub_expectations.h"
 
 void RequestRadioSwitch(handle_t, const char*) {}
 void StopRadioControlServer(handle_t) {}
@@ -32,61 +33,79 @@ const void* ResolvedImport(const void* address) {
     return *slot;
 }
 
+const RPC_SERVER_INTERFACE& Record() { return *static_cast<const RPC_SERVER_INTERFACE*>(RadioControlInterface_v1_0_s_ifspec); }
+const MIDL_SERVER_INFO& ServerInfo() { return *static_cast<const MIDL_SERVER_INFO*>(Record().InterpreterInfo); }
+
 TEST(ServerStub, InterfaceRecord) {
-    const auto* record = static_cast<const RPC_SERVER_INTERFACE*>(RadioControlInterface_v1_0_s_ifspec);
-    ASSERT_EQ(record, &RadioControlServerInterface);
-    EXPECT_EQ(record->Length, sizeof(RPC_SERVER_INTERFACE));
-    EXPECT_EQ(memcmp(&record->InterfaceId, &RadioControlInterfaceId, sizeof record->InterfaceId), 0);
-    EXPECT_EQ(memcmp(&record->TransferSyntax, &NdrTransferSyntax, sizeof record->TransferSyntax), 0);
-    ASSERT_NE(record->DispatchTable, nullptr);
-    EXPECT_EQ(record->DispatchTable->DispatchTableCount, 2u);
+    const RPC_SERVER_INTERFACE& record = Record();
+    EXPECT_EQ(record.Length, sizeof(RPC_SERVER_INTERFACE));
+    ExpectRadioControlSyntax(record.InterfaceId, record.TransferSyntax);
+    ASSERT_NE(record.DispatchTable, nullptr);
+    EXPECT_EQ(record.DispatchTable->DispatchTableCount, 2u);
     const void* serverCall = Address(GetProcAddress(GetModuleHandleA("rpcrt4.dll"), "NdrServerCall2"));
-    EXPECT_EQ(ResolvedImport(Address(record->DispatchTable->DispatchTable[0])), serverCall);
-    EXPECT_EQ(ResolvedImport(Address(record->DispatchTable->DispatchTable[1])), serverCall);
-    EXPECT_EQ(record->DispatchTable->Reserved, 0);
-    EXPECT_EQ(record->RpcProtseqEndpointCount, 0u);
-    EXPECT_EQ(record->RpcProtseqEndpoint, nullptr);
-    EXPECT_EQ(record->DefaultManagerEpv, nullptr);
-    EXPECT_EQ(record->InterpreterInfo, &RadioControlServerInfo);
-    EXPECT_EQ(record->Flags, 0x04000000u);
+    EXPECT_EQ(ResolvedImport(Address(record.DispatchTable->DispatchTable[0])), serverCall);
+    EXPECT_EQ(ResolvedImport(Address(record.DispatchTable->DispatchTable[1])), serverCall);
+    EXPECT_EQ(record.DispatchTable->Reserved, 0);
+    EXPECT_EQ(record.RpcProtseqEndpointCount, 0u);
+    EXPECT_EQ(record.RpcProtseqEndpoint, nullptr);
+    EXPECT_EQ(record.DefaultManagerEpv, nullptr);
+    ASSERT_NE(record.InterpreterInfo, nullptr);
+    EXPECT_EQ(record.Flags, 0x04000000u);
 }
 
 TEST(ServerStub, ServerInformationRoutesOpnumsToThisProgramsRoutines) {
-    const MIDL_SERVER_INFO& info = RadioControlServerInfo;
-    EXPECT_EQ(info.pStubDesc, &RadioControlServerStubDesc);
+    const MIDL_SERVER_INFO& info = ServerInfo();
     ASSERT_NE(info.DispatchTable, nullptr);
     EXPECT_EQ(Address(info.DispatchTable[0]), Address(RequestRadioSwitch));
     EXPECT_EQ(Address(info.DispatchTable[1]), Address(StopRadioControlServer));
-    EXPECT_EQ(info.ProcString, RadioControlProcFormat);
-    EXPECT_EQ(info.FmtStringOffset, RadioControlProcOffsets);
+    ASSERT_NE(info.FmtStringOffset, nullptr);
+    EXPECT_EQ(info.FmtStringOffset[0], 0);
+    EXPECT_EQ(info.FmtStringOffset[1], sizeof(void*) == 8 ? 36 : 34);
     EXPECT_EQ(info.ThunkTable, nullptr);
     EXPECT_EQ(info.pTransferSyntax, nullptr);
     EXPECT_EQ(info.nCount, 0u);
     EXPECT_EQ(info.pSyntaxInfo, nullptr);
 }
 
+TEST(ServerStub, ProcedureFormatString) {
+#ifdef _WIN64
+    const FormatBytes expected = {
+        0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x32, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x42, 0x01, 0x0A, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0x01, 0x08, 0x00,
+        0x04, 0x00, 0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x08, 0x00, 0x32, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x40, 0x00, 0x0A, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    };
+    ASSERT_EQ(expected.size(), 67u);
+#else
+    const FormatBytes expected = {
+        0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x32, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x42, 0x01, 0x08, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0x01, 0x04, 0x00,
+        0x04, 0x00, 0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x04, 0x00, 0x32, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x08, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    };
+    ASSERT_EQ(expected.size(), 63u);
+#endif
+    const unsigned char* format = ServerInfo().ProcString;
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(FormatBytes(format, format + expected.size()), expected);
+}
+
 TEST(ServerStub, StubDescriptor) {
-    const MIDL_STUB_DESC& desc = RadioControlServerStubDesc;
-    EXPECT_EQ(desc.RpcInterfaceInformation, &RadioControlServerInterface);
-    EXPECT_EQ(Address(desc.pfnAllocate), Address(MIDL_user_allocate));
-    EXPECT_EQ(Address(desc.pfnFree), Address(MIDL_user_free));
-    EXPECT_EQ(desc.IMPLICIT_HANDLE_INFO.pAutoHandle, nullptr);
-    EXPECT_EQ(desc.apfnNdrRundownRoutines, nullptr);
-    EXPECT_EQ(desc.aGenericBindingRoutinePairs, nullptr);
-    EXPECT_EQ(desc.apfnExprEval, nullptr);
-    EXPECT_EQ(desc.aXmitQuintuple, nullptr);
-    EXPECT_EQ(desc.pFormatTypes, RadioControlTypeFormat);
-    EXPECT_EQ(desc.fCheckBounds, 1);
-    EXPECT_EQ(desc.Version, 0x00050002u);
-    EXPECT_EQ(desc.pMallocFreeStruct, nullptr);
-    EXPECT_EQ(desc.MIDLVersion, 0x0700022B);
-    EXPECT_EQ(desc.CommFaultOffsets, nullptr);
-    EXPECT_EQ(desc.aUserMarshalQuadruple, nullptr);
-    EXPECT_EQ(desc.NotifyRoutineTable, nullptr);
-    EXPECT_EQ(desc.mFlags, 0x1u);
-    EXPECT_EQ(desc.CsRoutineTables, nullptr);
-    EXPECT_EQ(desc.Reserved4, nullptr);
-    EXPECT_EQ(desc.Reserved5, 0u);
+    const MIDL_STUB_DESC* desc = ServerInfo().pStubDesc;
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(desc->RpcInterfaceInformation, &Record()) << "the descriptor names the record the runtime was given";
+    EXPECT_EQ(desc->IMPLICIT_HANDLE_INFO.pAutoHandle, nullptr);
+    ExpectSharedDescriptorFields(*desc);
+}
+
+TEST(UserMemory, AllocatesFromTheProcessHeapAndAcceptsNull) {
+    void* block = MIDL_user_allocate(100);
+    ASSERT_NE(block, nullptr);
+    EXPECT_GE(HeapSize(GetProcessHeap(), 0, block), 100u);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, block));
+    MIDL_user_free(block);
+    MIDL_user_free(nullptr);
+    EXPECT_EQ(MIDL_user_allocate(~size_t{0} - 4096), nullptr) << "exhaustion is reported as null";
 }
 
 }  // namespace

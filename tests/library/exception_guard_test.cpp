@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "exception_guard.h"
+#include "radio_server_process.h"
 
 extern "C" {
 // guard_probe_*.S
@@ -31,15 +32,6 @@ constexpr DWORD OtherCode = 0xE0525302;
 
 void Raise(void* code) { RaiseException(*static_cast<DWORD*>(code), 0, 0, nullptr); }
 void RaiseNoncontinuable(void* code) { RaiseException(*static_cast<DWORD*>(code), EXCEPTION_NONCONTINUABLE, 0, nullptr); }
-
-SIZE_T CommittedPrivateBytes() {
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* address = nullptr; VirtualQuery(address, &region, sizeof region) == sizeof region;
-         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize)
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-    return total;
-}
 
 TEST(ExceptionGuard, ReturnsTrueAndLeavesTheCodeWhenTheFunctionReturns) {
     int calls = 0;

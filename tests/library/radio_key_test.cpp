@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "debug_capture.h"
 #include "lifecycle.h"
@@ -59,24 +61,37 @@ TEST_F(RadioStateRead, KeepsTheLowByteButReportsTheWholeValue) {
 
 TEST_F(RadioStateRead, RejectsEveryValueThatIsNotAFourByteDword) {
     PrimeState(3);
-    const DWORD four = 1;
-    const ULONGLONG eight = 1;
-    struct Case {
+    const auto bytes = [](std::initializer_list<int> values) { return std::vector<BYTE>(values.begin(), values.end()); };
+    const auto text = [](const std::string& t) { return std::vector<BYTE>(t.begin(), t.end()); };
+    const struct {
         const char* Name;
         DWORD Type;
-        const void* Data;
-        DWORD Size;
+        std::vector<BYTE> Data;
     } cases[] = {
-        {"REG_BINARY of 4 bytes", REG_BINARY, &four, sizeof four},
-        {"REG_SZ", REG_SZ, "1", 2},
-        {"REG_QWORD", REG_QWORD, &eight, sizeof eight},
-        {"REG_DWORD of 8 bytes", REG_DWORD, &eight, sizeof eight},
-        {"REG_DWORD_BIG_ENDIAN", REG_DWORD_BIG_ENDIAN, &four, sizeof four},
-        {"REG_NONE", REG_NONE, nullptr, 0},
+        {"REG_NONE, empty", REG_NONE, {}},
+        {"REG_NONE of 4 bytes", REG_NONE, bytes({1, 0, 0, 0})},
+        {"REG_SZ", REG_SZ, text(std::string("1") + '\0')},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, text(std::string("%SystemRoot%") + '\0')},
+        {"REG_BINARY of 4 bytes", REG_BINARY, bytes({1, 0, 0, 0})},
+        {"REG_BINARY of 64 KiB", REG_BINARY, std::vector<BYTE>(65536, 1)},
+        {"REG_DWORD_BIG_ENDIAN", REG_DWORD_BIG_ENDIAN, bytes({0, 0, 0, 1})},
+        {"REG_LINK", REG_LINK, text(std::string("\\\0R\0e\0g\0", 8))},
+        {"REG_MULTI_SZ", REG_MULTI_SZ, text(std::string("1\0\0", 3))},
+        {"REG_RESOURCE_LIST", REG_RESOURCE_LIST, bytes({1, 0, 0, 0})},
+        {"REG_FULL_RESOURCE_DESCRIPTOR", REG_FULL_RESOURCE_DESCRIPTOR, bytes({1, 0, 0, 0})},
+        {"REG_RESOURCE_REQUIREMENTS_LIST", REG_RESOURCE_REQUIREMENTS_LIST, bytes({1, 0, 0, 0})},
+        {"REG_QWORD", REG_QWORD, bytes({1, 0, 0, 0, 0, 0, 0, 0})},
+        {"REG_QWORD of 4 bytes", REG_QWORD, bytes({1, 0, 0, 0})},
+        {"a type the platform does not define", 0x12345678, bytes({1, 0, 0, 0})},
+        {"REG_DWORD of 8 bytes", REG_DWORD, bytes({1, 0, 0, 0, 0, 0, 0, 0})},
+        {"REG_DWORD, empty", REG_DWORD, {}},
+        {"REG_DWORD of 1 byte", REG_DWORD, bytes({1})},
+        {"REG_DWORD of 2 bytes", REG_DWORD, bytes({1, 0})},
+        {"REG_DWORD of 3 bytes", REG_DWORD, bytes({1, 0, 0})},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         DebugCapture capture;
-        SetRadioStateValue(c.Type, c.Data, c.Size);
+        SetRadioStateValue(c.Type, c.Data.data(), static_cast<DWORD>(c.Data.size()));
         EXPECT_FALSE(QueryBtRadioKeyValue()) << c.Name;
         EXPECT_EQ(RadioLibraryContext->RadioState, 3) << c.Name;
         EXPECT_EQ(capture.Texts(), Texts{ReadFailedText}) << c.Name;

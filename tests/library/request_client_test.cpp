@@ -139,20 +139,6 @@ TEST_F(RequestClient, AServiceThatDiesDuringTheCallIsSurvived) {
     EXPECT_EQ(restarted.Requests(), Texts{"EnableZentBtRadio"});
 }
 
-TEST_F(RequestClient, ReachesAServiceOfTheOtherBitness) {
-    const std::string path = PeerTestServerPath();
-    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is not built (build both presets)";
-    RadioServerProcess server(path);
-    ASSERT_TRUE(server.Listening());
-    EXPECT_EQ(EnableDisableUSBBtDevice(0), 0u);
-    EXPECT_EQ(EnableDisableUSBBtDevice(1), 0u);
-    EXPECT_EQ(EventList(session), (Texts{"#38", "#40", "#43", "#45", "#38", "#40", "#43", "#45"}));
-    StopServer();
-    ASSERT_TRUE(server.WaitForExit());
-    EXPECT_EQ(server.Log(), (Texts{"server " + std::to_string(96 - TestBits), "request DisableZentBtRadio",
-                                   "request EnableZentBtRadio", "stop"}));
-}
-
 double MillisecondsPerCall(std::chrono::steady_clock::duration elapsed, int calls) {
     return std::chrono::duration<double, std::milli>(elapsed).count() / calls;
 }

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "radio_contract.h"
-
 namespace {
+
+// Written out here rather than taken from the product, so that its reads and writes are
+// checked against the contract's key and value.
+constexpr char RadioSupportKeyPath[] = "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support";
+constexpr char RadioStateValueName[] = "ZentRadioState";
 
 struct OpenKey {
     HKEY Handle = nullptr;

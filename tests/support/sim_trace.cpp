@@ -97,9 +97,3 @@ ULONG SimTraceSession::SendRequest(WMIDPREQUESTCODE code) {
     LastBufferSize = sizeof header;
     return Callback(code, Context, &LastBufferSize, &header);
 }
-
-std::vector<USHORT> SimTraceSession::Numbers() const {
-    std::vector<USHORT> numbers;
-    for (const SentTraceMessage& message : Messages) numbers.push_back(message.Number);
-    return numbers;
-}

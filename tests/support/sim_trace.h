@@ -33,7 +33,6 @@ public:
     ULONG LastBufferSize = 0;  // what the provider left in the buffer size of the last request
 
     std::vector<SentTraceMessage> Messages;
-    std::vector<USHORT> Numbers() const;
 
     // Registration as the platform saw it.
     ULONG RegisterResult = ERROR_SUCCESS;
