@@ -10,6 +10,12 @@
 
 namespace {
 
+// The IDs and selectors of the contract, written out rather than taken from the service.
+constexpr char RadioId[] = "USB\\VID_7A5C&PID_0C31&MI_00";
+constexpr char CompositeId[] = "USB\\VID_7A5C&PID_0C31";
+constexpr DWORD RadioSelector = 1;
+constexpr DWORD CompositeSelector = 0;
+
 using Ids = std::vector<std::string>;
 
 // An IdList made the way GetDeviceIdList makes one: a heap buffer handed to SplitMultiSz.
@@ -45,17 +51,17 @@ TEST(IdentifierToken, StepsOverAtSignAndApostrophe) {
 }
 
 TEST(MatchIdentifierList, WithoutWildcardComparesWholeStringsIgnoringCase) {
-    EXPECT_TRUE(Matches(RadioInterfaceHardwareId, {"usb\\vid_7a5c&pid_0c31&mi_00"}));
-    EXPECT_TRUE(Matches(RadioInterfaceHardwareId, {"USB\\VID_7A5C&PID_0C31&REV_0112&MI_00", RadioInterfaceHardwareId}));
-    EXPECT_FALSE(Matches(RadioInterfaceHardwareId, {"USB\\VID_7A5C&PID_0C31&MI_00&REV_0112"}));
-    EXPECT_FALSE(Matches(RadioInterfaceHardwareId, {"USB\\VID_7A5C&PID_0C31&MI_0"}));
-    EXPECT_FALSE(Matches(CompositeDeviceHardwareId, {RadioInterfaceHardwareId}));
-    EXPECT_FALSE(Matches(RadioInterfaceHardwareId, {}));
+    EXPECT_TRUE(Matches(RadioId, {"usb\\vid_7a5c&pid_0c31&mi_00"}));
+    EXPECT_TRUE(Matches(RadioId, {"USB\\VID_7A5C&PID_0C31&REV_0112&MI_00", RadioId}));
+    EXPECT_FALSE(Matches(RadioId, {"USB\\VID_7A5C&PID_0C31&MI_00&REV_0112"}));
+    EXPECT_FALSE(Matches(RadioId, {"USB\\VID_7A5C&PID_0C31&MI_0"}));
+    EXPECT_FALSE(Matches(CompositeId, {RadioId}));
+    EXPECT_FALSE(Matches(RadioId, {}));
     EXPECT_FALSE(Matches("@USB\\X", {"@USB\\X"})) << "the at sign is not part of the pattern";
     EXPECT_TRUE(Matches("@USB\\X", {"usb\\x"}));
 
     IdentifierToken token;
-    ParseIdentifierToken(&token, RadioInterfaceHardwareId);
+    ParseIdentifierToken(&token, RadioId);
     EXPECT_FALSE(MatchIdentifierList(nullptr, &token));
 }
 
@@ -151,15 +157,15 @@ using Seen = std::vector<std::string>;
 
 TEST_F(SimEnumeration, VisitsMatchingPresentNodesInOrder) {
     Add({"PCI\\VEN_8086"});
-    Add({"USB\\OTHER"}, Ids{"USB\\Class_E0", RadioInterfaceHardwareId});  // matches by a compatible ID
-    Add({RadioInterfaceHardwareId}, std::nullopt, false);                  // absent
-    Add({CompositeDeviceHardwareId});
+    Add({"USB\\OTHER"}, Ids{"USB\\Class_E0", RadioId});  // matches by a compatible ID
+    Add({RadioId}, std::nullopt, false);                  // absent
+    Add({CompositeId});
     Add({"usb\\vid_7a5c&pid_0c31&mi_00"});
     DWORD result = 99;
-    EXPECT_EQ(Walk(RadioInterfaceSelector, &result), (Seen{"1:1", "3:4"})) << "member indices skip the absent node";
+    EXPECT_EQ(Walk(RadioSelector, &result), (Seen{"1:1", "3:4"})) << "member indices skip the absent node";
     EXPECT_EQ(result, 0u);
     EXPECT_EQ(Walk(7), (Seen{"1:1", "3:4"})) << "any nonzero selector picks the interface";
-    EXPECT_EQ(Walk(CompositeDeviceSelector), (Seen{"2:3"}));
+    EXPECT_EQ(Walk(CompositeSelector), (Seen{"2:3"}));
     EXPECT_EQ(sim.OpenDeviceLists(), 0u);
 
     const SimListQuery& query = sim.ListQueries.at(0);
@@ -173,9 +179,9 @@ TEST_F(SimEnumeration, VisitsMatchingPresentNodesInOrder) {
 }
 
 TEST_F(SimEnumeration, ReadsBothPropertiesOfEveryNode) {
-    Add({RadioInterfaceHardwareId}, Ids{"USB\\Class_E0"});
+    Add({RadioId}, Ids{"USB\\Class_E0"});
     Add({"PCI\\VEN_8086"});
-    Walk(RadioInterfaceSelector);
+    Walk(RadioSelector);
     ASSERT_EQ(sim.PropertyReads.size(), 4u);
     EXPECT_EQ(sim.PropertyReads[0].Property, DWORD{SPDRP_HARDWAREID});
     EXPECT_EQ(sim.PropertyReads[1].Property, DWORD{SPDRP_COMPATIBLEIDS}) << "read although the hardware IDs matched";
@@ -185,9 +191,9 @@ TEST_F(SimEnumeration, ReadsBothPropertiesOfEveryNode) {
 
 TEST_F(SimEnumeration, ReadsALargeIdListInASecondCall) {
     Ids ids(400, std::string(30, 'X'));  // 400 * 31 + 1 bytes
-    ids.push_back(RadioInterfaceHardwareId);
+    ids.push_back(RadioId);
     size_t node = Add(ids);
-    EXPECT_EQ(Walk(RadioInterfaceSelector), (Seen{"0:0"}));
+    EXPECT_EQ(Walk(RadioSelector), (Seen{"0:0"}));
     DWORD size = static_cast<DWORD>(sim.Node(node).HardwareIds->Data.size());
     ASSERT_GT(size, 8192u);
     ASSERT_EQ(sim.PropertyReads.size(), 3u);
@@ -200,7 +206,7 @@ TEST_F(SimEnumeration, GetDeviceIdListTerminatesAndFiltersByType) {
     size_t unterminated = Add({});
     sim.Node(unterminated).HardwareIds = SimProperty{REG_MULTI_SZ, std::string("A\0B", 3)};
     size_t single = Add({});
-    sim.Node(single).HardwareIds = SimProperty{REG_SZ, std::string(RadioInterfaceHardwareId) + '\0'};
+    sim.Node(single).HardwareIds = SimProperty{REG_SZ, std::string(RadioId) + '\0'};
     size_t largeSingle = Add({});
     sim.Node(largeSingle).HardwareIds = SimProperty{REG_SZ, std::string(9000, 'Y') + '\0'};
 
@@ -218,36 +224,36 @@ TEST_F(SimEnumeration, GetDeviceIdListTerminatesAndFiltersByType) {
         return empty ? Ids{"<none>"} : ids;
     };
     EXPECT_EQ(read(0), (Ids{"A", "B"}));
-    EXPECT_EQ(read(1), (Ids{RadioInterfaceHardwareId})) << "a single string fitting the first buffer";
+    EXPECT_EQ(read(1), (Ids{RadioId})) << "a single string fitting the first buffer";
     EXPECT_EQ(read(2), (Ids{"<none>"})) << "too large and not a multi-string";
     ServicePlatform.SetupDiDestroyDeviceInfoList(set);
 }
 
 TEST_F(SimEnumeration, FailuresAndEarlyEnds) {
-    Add({RadioInterfaceHardwareId});
-    Add({RadioInterfaceHardwareId});
+    Add({RadioId});
+    Add({RadioId});
     DWORD result = 0;
 
     sim.DeviceListQuery.FailTimes(1);
-    EXPECT_EQ(Walk(RadioInterfaceSelector, &result), Seen{});
+    EXPECT_EQ(Walk(RadioSelector, &result), Seen{});
     EXPECT_EQ(result, 2u);
 
     sim.ListDetail.FailTimes(1);
-    EXPECT_EQ(Walk(RadioInterfaceSelector, &result), Seen{});
+    EXPECT_EQ(Walk(RadioSelector, &result), Seen{});
     EXPECT_EQ(result, 2u);
     EXPECT_EQ(sim.OpenDeviceLists(), 0u) << "the list is destroyed";
 
     sim.EnumFailure = {{1, ERROR_INVALID_DATA}};
-    EXPECT_EQ(Walk(RadioInterfaceSelector, &result), (Seen{"0:0"}));
+    EXPECT_EQ(Walk(RadioSelector, &result), (Seen{"0:0"}));
     EXPECT_EQ(result, 0u) << "any enumeration error ends the walk normally";
     sim.EnumFailure.reset();
 
     sim.InstanceIdRead.FailAlways();
-    EXPECT_EQ(Walk(RadioInterfaceSelector), (Seen{"0:0", "1:1"})) << "matched by IDs without the instance ID";
+    EXPECT_EQ(Walk(RadioSelector), (Seen{"0:0", "1:1"})) << "matched by IDs without the instance ID";
 
     Visits visits;
     visits.StopWith = 1234;
-    EXPECT_EQ(EnumerateDevices(RecordVisit, &visits, RadioInterfaceSelector), 1234u);
+    EXPECT_EQ(EnumerateDevices(RecordVisit, &visits, RadioSelector), 1234u);
     EXPECT_EQ(visits.Seen.size(), 1u);
     EXPECT_EQ(sim.OpenDeviceLists(), 0u);
 }
@@ -277,14 +283,14 @@ TEST(RealSetupApiEnumeration, FindsTheRadioInterfaceNode) {
     ASSERT_NE(set, INVALID_HANDLE_VALUE);
     Ids big(300, std::string(40, 'Z'));  // over 12 000 bytes before the radio's ID
     big.push_back("usb\\vid_7a5c&pid_0c31&mi_00");
-    ASSERT_TRUE(CreateNode(set, "USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1", MultiSz({CompositeDeviceHardwareId}).Data));
+    ASSERT_TRUE(CreateNode(set, "USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1", MultiSz({CompositeId}).Data));
     ASSERT_TRUE(CreateNode(set, "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", MultiSz(big).Data));
 
     std::vector<std::string> found;
-    EXPECT_EQ(EnumerateDevices(RecordInstanceId, &found, RadioInterfaceSelector), 0u);
+    EXPECT_EQ(EnumerateDevices(RecordInstanceId, &found, RadioSelector), 0u);
     EXPECT_EQ(found, (std::vector<std::string>{"USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000"}));
     found.clear();
-    EXPECT_EQ(EnumerateDevices(RecordInstanceId, &found, CompositeDeviceSelector), 0u);
+    EXPECT_EQ(EnumerateDevices(RecordInstanceId, &found, CompositeSelector), 0u);
     EXPECT_EQ(found, (std::vector<std::string>{"USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1"}));
 
     SP_DEVINFO_DATA element{};

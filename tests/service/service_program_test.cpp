@@ -95,16 +95,6 @@ TEST_F(ServiceProgram, AnyOtherWordRunsAsTheServiceAndEndsAtOnce) {
     }
 }
 
-TEST_F(ServiceProgram, PathWithASpaceIsRegisteredQuoted) {
-    const std::string program = CopyProgramTo("C:\\radio switch");
-    Run("install", program);
-    EXPECT_EQ(ReadConfig(Name).BinaryPath, "\"" + program + "\"");
-    EXPECT_EQ(State(), DWORD{SERVICE_RUNNING}) << "the SCM runs the quoted path";
-    RemoveServiceCompletely(Name);
-    DeleteFileA(program.c_str());
-    RemoveDirectoryA("C:\\radio switch");
-}
-
 // A path that fills the 200-character buffer may have been cut: a plain path fits up to
 // 199 characters, a quoted one up to 198 (200 with its quotes).
 TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegisteredButARegisteredServiceStarts) {
