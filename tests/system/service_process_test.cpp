@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "radio_control.h"
 #include "registry_fixture.h"
 #include "simulated_radio_service.h"
@@ -25,22 +22,29 @@ protected:
     ScopedRadioSupportKey key;
 };
 
-TEST_F(ServiceProcess, RequestsWhilePausedReturnAtOnceAndSwitchNothing) {
+// The request's limit, 120000 ms, at this scale: 3000 ms, less a little for early wake-ups.
+constexpr DWORD FullLimitMs = 2900;
+
+TEST_F(ServiceProcess, WhilePausedNeitherRequestsNorDeviceEventsChangeAnything) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 40000), ERROR_SUCCESS);  // 1 s here
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
-    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});
-    RadioBinding binding;
-    DWORD start = GetTickCount();
-    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    RequestRadioSwitch(binding.Handle(), EnableRadioRequest);
-    EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), -1) << "the radio was never changed";
-    EXPECT_EQ(ReadRadioState(), 1);
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    ASSERT_TRUE(WaitUntil(SimulatedRadioRunning, 0, 2000)) << "the node was disabled";
+    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});  // before its removal comes
+    EXPECT_GE(off.Result(), FullLimitMs) << "the removal released nobody";
+    EXPECT_EQ(ReadRadioState(), 1) << "nor was it published";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioRefusedEventValue), -1) << "yet the handler had it";
+    EXPECT_EQ(service.Scm().Query().dwCurrentState, DWORD{SERVICE_PAUSED});
+
+    EXPECT_LT(TimedRequest(EnableRadioRequest), 1000u) << "ignored";
+    EXPECT_EQ(SimulatedRadioRunning(), 0);
 
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_CONTINUE), DWORD{NO_ERROR});
-    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
-    EXPECT_EQ(ReadRadioState(), 0);
+    SetRadioState(0);
+    EXPECT_LT(TimedRequest(EnableRadioRequest), FullLimitMs) << "released by its arrival";
+    EXPECT_EQ(SimulatedRadioRunning(), 1);
+    EXPECT_EQ(ReadRadioState(), 1);
 }
 
 // The same with the service of this bitness ("same") and of the other one ("peer").
@@ -65,17 +69,13 @@ TEST_P(ServiceOfEitherBitness, ASwitchCompletesByItsDeviceEvent) {
 INSTANTIATE_TEST_SUITE_P(Service, ServiceOfEitherBitness, testing::Values("same", "peer"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
-TEST_F(ServiceProcess, StopWhileARequestWaitsReportsStoppedOnlyAfterTheRequestReturned) {
+TEST_F(ServiceProcess, AStopWhileTheRemovalIsQueuedIsReportedAtOnceAndStoppedAfterTheRequest) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 20000), ERROR_SUCCESS);  // 0.5 s here
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
-    DWORD requestStart = GetTickCount();
-    std::atomic<DWORD> requestTime{0};
-    std::thread request([&] {
-        RadioBinding binding;
-        RequestRadioSwitch(binding.Handle(), EnableRadioRequest);  // already on: holds its full limit
-        requestTime = GetTickCount() - requestStart;
-    });
-    Sleep(500);
+    const DWORD start = GetTickCount();
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    ASSERT_TRUE(WaitUntil(SimulatedRadioRunning, 0, 2000)) << "the node was disabled";
     SERVICE_STATUS status{};
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_STOP, &status), DWORD{NO_ERROR});
     EXPECT_EQ(status.dwCurrentState, DWORD{SERVICE_STOP_PENDING}) << "at once";
@@ -83,11 +83,14 @@ TEST_F(ServiceProcess, StopWhileARequestWaitsReportsStoppedOnlyAfterTheRequestRe
     EXPECT_EQ(status.dwWaitHint, 0u);
 
     SERVICE_STATUS_PROCESS seen = service.Scm().WaitForState(SERVICE_STOPPED, 10000);
-    DWORD stoppedAt = GetTickCount() - requestStart;
-    request.join();
+    const DWORD stoppedAt = GetTickCount() - start;
     EXPECT_EQ(seen.dwCurrentState, DWORD{SERVICE_STOPPED});
-    EXPECT_GE(requestTime, 2900u) << "the request held its (scaled) limit";
-    EXPECT_GE(stoppedAt, 2900u) << "stopped came after the request";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioRefusedEventValue), ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
+        << "the removal came while the stop was pending: the SCM let no control through";
+    EXPECT_GE(off.Result(), FullLimitMs) << "the request held its limit";
+    EXPECT_GE(stoppedAt, FullLimitMs) << "stopped came after the request";
+    EXPECT_EQ(ReadRadioState(), 1);
+    EXPECT_EQ(SimulatedRadioRunning(), 0) << "the radio is off all the same";
     EXPECT_EQ(seen.dwWin32ExitCode, 0u);
     EXPECT_EQ(service.Scm().WaitForProcessExit(10000), 0u);
 }
@@ -114,6 +117,38 @@ TEST_F(ServiceProcess, AFailedStartUpReportsStoppedWithItsError) {
     EXPECT_EQ(seen.dwCurrentState, DWORD{SERVICE_STOPPED});
     EXPECT_EQ(seen.dwWin32ExitCode, DWORD{ERROR_INVALID_PARAMETER});
     EXPECT_FALSE(WaitForRadioPipe(200)) << "nothing listens";
+}
+
+// Overlapping requests meet at the service's one completion event.
+TEST_F(ServiceProcess, OneDeviceEventReleasesOneOfTwoWaitingRequests) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 20000), ERROR_SUCCESS);  // 0.5 s here
+    SimulatedService service(SimulatedServicePath());
+    ASSERT_TRUE(service.StartServing());
+    InFlight on([] { return TimedRequest(EnableRadioRequest); });  // the radio is on: nothing of its own will come
+    Sleep(200);
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    const DWORD onMs = on.Result(), offMs = off.Result();
+    EXPECT_TRUE((onMs < FullLimitMs) != (offMs < FullLimitMs)) << "on " << onMs << " ms, off " << offMs << " ms";
+    EXPECT_EQ(ReadRadioState(), 0);
+}
+
+TEST_F(ServiceProcess, AnEarlierSwitchsLateRemovalIsLeftSetAndTheNextRequestResetsIt) {
+    // Two nodes of the radio, the first failing all nine disable calls; events come 1 s
+    // after their change.
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioSecondNodeValue, 1), ERROR_SUCCESS);
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioInstallerFailuresValue, 9), ERROR_SUCCESS);
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 40000), ERROR_SUCCESS);
+    SimulatedService service(SimulatedServicePath());
+    ASSERT_TRUE(service.StartServing());
+
+    EXPECT_LT(TimedRequest(DisableRadioRequest), 800u) << "the first node's failure released it";
+    EXPECT_EQ(ReadRadioState(), 1) << "before the second node's removal";
+    EXPECT_TRUE(WaitUntil(ReadRadioState, 0, 2000)) << "which comes later and writes 0";
+
+    const DWORD onMs = TimedRequest(EnableRadioRequest);
+    EXPECT_GE(onMs, 800u) << "the set the removal left was reset first";
+    EXPECT_LT(onMs, FullLimitMs) << "then the second node's arrival released it";
+    EXPECT_EQ(ReadRadioState(), 1);
 }
 
 }  // namespace
