@@ -66,32 +66,26 @@ TEST(SimNotifications, OnlyARegistrationWindowsWouldHonourReceivesEvents) {
     SimRadio sim;
     sim.StatusHandle = reinterpret_cast<SERVICE_STATUS_HANDLE>(0x7A5C1234);
     const HANDLE service = sim.StatusHandle;
-    DEV_BROADCAST_DEVICEINTERFACE_A good{32, DBT_DEVTYP_DEVICEINTERFACE, 0, BthPortInterfaceClass, {0}};
-    DEV_BROADCAST_DEVICEINTERFACE_A otherClass = good, otherType = good, otherSize = good;
-    otherClass.dbcc_classguid.Data1 ^= 1;
-    otherType.dbcc_devicetype = DBT_DEVTYP_HANDLE;
-    otherSize.dbcc_size = 28;
-    struct Case {
-        HANDLE Recipient;
-        DEV_BROADCAST_DEVICEINTERFACE_A* Filter;
-        DWORD Flags;
-        bool Honoured;
-    } cases[] = {
-        {service, &good, DEVICE_NOTIFY_SERVICE_HANDLE, true},
-        {nullptr, &good, DEVICE_NOTIFY_SERVICE_HANDLE, false},
-        {reinterpret_cast<HANDLE>(0x7A5C1238), &good, DEVICE_NOTIFY_SERVICE_HANDLE, false},
-        {service, &good, DEVICE_NOTIFY_WINDOW_HANDLE, false},
-        {service, &good, DEVICE_NOTIFY_SERVICE_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, false},
-        {service, &otherClass, DEVICE_NOTIFY_SERVICE_HANDLE, false},
-        {service, &otherType, DEVICE_NOTIFY_SERVICE_HANDLE, false},
-        {service, &otherSize, DEVICE_NOTIFY_SERVICE_HANDLE, false},
-    };
-    for (const Case& c : cases) {
-        HDEVNOTIFY registration = ServicePlatform.RegisterDeviceNotificationA(c.Recipient, c.Filter, c.Flags);
-        ASSERT_NE(registration, nullptr);
-        EXPECT_EQ(sim.NotificationRegistrations.back().Honoured, c.Honoured) << &c - cases;
+    const DEV_BROADCAST_DEVICEINTERFACE_A good{32, DBT_DEVTYP_DEVICEINTERFACE, 0, BthPortInterfaceClass, {0}};
+    auto honoured = [&](HANDLE recipient, DEV_BROADCAST_DEVICEINTERFACE_A filter, DWORD flags) {
+        HDEVNOTIFY registration = ServicePlatform.RegisterDeviceNotificationA(recipient, &filter, flags);
         EXPECT_TRUE(ServicePlatform.UnregisterDeviceNotification(registration));
-    }
+        return sim.NotificationRegistrations.back().Honoured;
+    };
+    EXPECT_TRUE(honoured(service, good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(nullptr, good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(reinterpret_cast<HANDLE>(0x7A5C1238), good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(service, good, DEVICE_NOTIFY_WINDOW_HANDLE));
+    EXPECT_FALSE(honoured(service, good, DEVICE_NOTIFY_SERVICE_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES));
+    DEV_BROADCAST_DEVICEINTERFACE_A other = good;
+    other.dbcc_classguid.Data1 ^= 1;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE)) << "another interface class";
+    other = good;
+    other.dbcc_devicetype = DBT_DEVTYP_HANDLE;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE));
+    other = good;
+    other.dbcc_size = 28;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE));
 }
 
 TEST(SimRadioEnumeration, WalksTheRadioListAndTracksHandles) {

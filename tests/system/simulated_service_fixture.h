@@ -46,8 +46,6 @@ class InFlight {
 public:
     explicit InFlight(std::function<DWORD()> call);
     ~InFlight() { Wait(); }
-    InFlight(const InFlight&) = delete;
-    InFlight& operator=(const InFlight&) = delete;
     // Both wait for the call to return.
     DWORD Result() { return Wait(), result_; }
     DWORD ElapsedMs() { return Wait(), elapsed_; }
