@@ -36,6 +36,11 @@ int main(int argc, char** argv) {
     SimRadio sim;
     Simulation = &sim;
     Radio = sim.AddStandardRadio();
+    if (ReadSimulatedRadioSetting(SimulatedRadioSecondNodeValue, 0)) {
+        SimDeviceNode second = sim.Node(Radio);
+        second.InstanceId = "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0001";
+        sim.AddNode(second);
+    }
     SimDeviceNode& radio = sim.Node(Radio);
     radio.Disabled = ReadSimulatedRadioSetting(SimulatedRadioDisabledValue, 0) != 0;
     radio.ProfileDisabled = ReadSimulatedRadioSetting(SimulatedRadioProfileDisabledValue, 0) != 0;
@@ -46,13 +51,6 @@ int main(int argc, char** argv) {
         } else {
             radio.Installer.FailTimes(failures);
         }
-    }
-    if (ReadSimulatedRadioSetting(SimulatedRadioSecondNodeValue, 0)) {
-        SimDeviceNode second = sim.Node(Radio);
-        second.InstanceId = "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0001";
-        second.Disabled = second.ProfileDisabled = false;
-        second.Installer = SimOutcomes();
-        sim.AddNode(second);
     }
     sim.TimeScale = ReadSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 1);
     if (sim.TimeScale == 0) sim.TimeScale = 1;
