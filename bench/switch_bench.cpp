@@ -91,7 +91,6 @@ int main() {
     // The simulated radio reports the interface's removal or arrival at once, so that
     // all that remains is the system's own work and waits.
     DeleteSimulatedRadioSettings();
-    WriteSimulatedRadioSetting(SimulatedRadioEnabledValue, 1);
     WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 0);
     PrepareRadioSupportKey(1);
 

@@ -17,6 +17,7 @@ const ServicePlatformCalls RealServicePlatform = {
     ::CreateFileA,
     ::DeviceIoControl,
     ::CloseHandle,
+    ::RegisterServiceCtrlHandlerExA,
     ::RegisterDeviceNotificationA,
     ::UnregisterDeviceNotification,
     LoadedBluetoothFindFirstRadio,

@@ -1,8 +1,9 @@
 // The service's seam to what a test machine cannot provide: the radio's device node
 // and the class installer, the Bluetooth port interface, device-interface
-// notifications, radio enumeration, and long waits. Production code makes these
-// calls through ServicePlatform; tests point entries at a simulated radio.
-// Everything else (registry, SCM, RPC, events, token privileges) is called directly.
+// notifications and the device events that follow them, radio enumeration, and long
+// waits. Production code makes these calls through ServicePlatform; tests point entries
+// at a simulated radio. Everything else (registry, SCM, RPC, events, token privileges)
+// is called directly.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +32,8 @@ struct ServicePlatformCalls {
     decltype(&::DeviceIoControl) DeviceIoControl;
     decltype(&::CloseHandle) CloseHandle;
 
-    // Device-interface notifications.
+    // Device-interface notifications; their events reach the control handler registered here.
+    decltype(&::RegisterServiceCtrlHandlerExA) RegisterServiceCtrlHandlerExA;
     decltype(&::RegisterDeviceNotificationA) RegisterDeviceNotificationA;
     decltype(&::UnregisterDeviceNotification) UnregisterDeviceNotification;
 

@@ -114,7 +114,7 @@ void RunAsService() {
 
 void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     SetStatus(0, NO_ERROR, 0);
-    RadioServiceStatusHandle = RegisterServiceCtrlHandlerExA(RadioServiceName, RadioServiceCtrlHandler, nullptr);
+    RadioServiceStatusHandle = ServicePlatform.RegisterServiceCtrlHandlerExA(RadioServiceName, RadioServiceCtrlHandler, nullptr);
     if (!RadioServiceStatusHandle) return;
     AcquireSRWLockExclusive(&StatusLock);
     SetStatus(SERVICE_RUNNING, NO_ERROR, 0);

@@ -46,7 +46,8 @@ TEST_F(DeviceSwitch, OffSendsTheVendorCommandPausesThenDisablesTwice) {
     EXPECT_EQ(sim.Log(), (Log{"OpenPort " + Port, VendorCommand, "ClosePort", "Sleep 500",
                               "SetParams " + Radio + " disable global", "CallInstaller " + Radio, "Removal " + Port,
                               "SetParams " + Radio + " disable global", "CallInstaller " + Radio}));
-    EXPECT_FALSE(sim.Node(radio).Enabled);
+    EXPECT_TRUE(sim.Node(radio).Disabled);
+    EXPECT_FALSE(sim.Node(radio).Running());
     EXPECT_FALSE(EventSet()) << "success waits for the device event";
     EXPECT_EQ(sim.OpenDeviceLists(), 0u);
 
@@ -58,13 +59,20 @@ TEST_F(DeviceSwitch, OffSendsTheVendorCommandPausesThenDisablesTwice) {
 }
 
 TEST_F(DeviceSwitch, OnEnablesGloballyThenForTheProfileWithoutVendorCommand) {
-    sim.Node(radio).Enabled = false;
+    // Disabled both ways: the radio comes back only once neither disable is left.
+    sim.Node(radio).Disabled = sim.Node(radio).ProfileDisabled = true;
     EXPECT_EQ(SwitchRadioDevice(SwitchOn), 0u);
-    EXPECT_EQ(sim.Log(), (Log{"SetParams " + Radio + " enable global", "CallInstaller " + Radio, "Arrival " + Port,
-                              "SetParams " + Radio + " enable config", "CallInstaller " + Radio}));
+    EXPECT_EQ(sim.Log(), (Log{"SetParams " + Radio + " enable global", "CallInstaller " + Radio,
+                              "SetParams " + Radio + " enable config", "CallInstaller " + Radio, "Arrival " + Port}));
     EXPECT_TRUE(sim.ListQueries.size() == 1 && sim.ListQueries[0].Ex) << "no interface query for on";
-    EXPECT_TRUE(sim.Node(radio).Enabled);
+    EXPECT_TRUE(sim.Node(radio).Running());
     EXPECT_FALSE(EventSet());
+
+    sim.ClearLog();
+    sim.Node(radio).Disabled = true;  // as an off switch leaves it
+    SwitchRadioDevice(SwitchOn);
+    EXPECT_EQ(sim.Log().at(2), "Arrival " + Port) << "back at the global enable";
+    EXPECT_TRUE(sim.Node(radio).Running());
 }
 
 TEST_F(DeviceSwitch, OffWithoutPortInterfaceStillPausesFirst) {
@@ -99,8 +107,8 @@ TEST_F(DeviceSwitch, DisableGivesUpAfterNineCallsAndTheWalkGoesOn) {
     EXPECT_TRUE(EventSet());
     EXPECT_EQ(sim.Node(radio).Installer.Calls(), 9u);
     EXPECT_EQ(sim.Sleeps, std::vector<DWORD>(8, 500));
-    EXPECT_TRUE(sim.Node(radio).Enabled) << "no restore after the retries";
-    EXPECT_FALSE(sim.Node(other).Enabled);
+    EXPECT_TRUE(sim.Node(radio).Running()) << "no restore after the retries";
+    EXPECT_FALSE(sim.Node(other).Running());
 }
 
 TEST_F(DeviceSwitch, FailedStepsReleaseTheRequestAndRestoreWhereDue) {
@@ -122,14 +130,14 @@ TEST_F(DeviceSwitch, FailedStepsReleaseTheRequestAndRestoreWhereDue) {
     };
     for (const Case& c : cases) {
         sim.ClearLog();
-        sim.Node(radio).Enabled = c.StartEnabled;
+        sim.Node(radio).Disabled = !c.StartEnabled;
         sim.Node(radio).SetParams.FailTimes(c.SetParamsFailures);
         sim.Node(radio).Installer.FailTimes(c.InstallerFailures);
         SwitchContext context = Change(c.StateChange);
         EXPECT_EQ(context.ChangedCount, 0u) << c.Name;
         EXPECT_TRUE(EventSet()) << c.Name;
         EXPECT_EQ(sim.Log(), c.Expected) << c.Name;
-        EXPECT_EQ(sim.Node(radio).Enabled, c.StartEnabled) << c.Name;
+        EXPECT_EQ(sim.Node(radio).Running(), c.StartEnabled) << c.Name;
     }
 }
 
@@ -149,7 +157,7 @@ TEST_F(DeviceSwitch, FinalStepFailureReleasesWithoutRestore) {
     };
     for (const Case& c : cases) {
         const bool enable = c.StateChange == DICS_ENABLE;
-        sim.Node(radio).Enabled = !enable;
+        sim.Node(radio).Disabled = enable;
         sim.ClearLog();
         if (c.FailStore) {
             sim.Node(radio).SetParams.SucceedThenFail(1);
@@ -163,7 +171,7 @@ TEST_F(DeviceSwitch, FinalStepFailureReleasesWithoutRestore) {
         ASSERT_GE(log.size(), 3u + c.Tail.size()) << c.Name;
         EXPECT_EQ(Log(log.end() - c.Tail.size(), log.end()), c.Tail) << c.Name;
         EXPECT_EQ(log[2], (enable ? "Arrival " : "Removal ") + Port) << c.Name;
-        EXPECT_EQ(sim.Node(radio).Enabled, enable) << c.Name << ": the first change stays";
+        EXPECT_EQ(sim.Node(radio).Running(), enable) << c.Name << ": the first change stays";
     }
 }
 

@@ -1,5 +1,6 @@
-// The simulated platform's own promises that other tests rely on: device events as the
-// service receives them, radio enumeration as bthprops reports it, and scaled time.
+// The simulated platform's own promises that other tests rely on: the node's state as
+// the class installer leaves it, which registrations receive events, radio enumeration
+// as bthprops reports it, and scaled time.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,74 +14,78 @@
 
 namespace {
 
-struct ReceivedEvent {
-    DWORD Type;
-    DWORD ThreadId;
-    DWORD Size;
-    DWORD DeviceType;
-    GUID Class;
-    std::wstring Path;
-};
-std::vector<ReceivedEvent> received;
+const std::string RadioPath = SimRadio::PortInterfacePath(SimRadioInstanceId);
 
-DWORD Receive(DWORD type, DEV_BROADCAST_HDR* header) {
-    auto record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-    received.push_back({type, GetCurrentThreadId(), header->dbch_size, header->dbch_devicetype, record->dbcc_classguid,
-                        record->dbcc_name});
-    return 0;
-}
-
-constexpr wchar_t RadioPath[] =
-    L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_00#6&1&0&0000#{0850302a-b344-4fda-9be9-90576b8d46f0}";
-
-class SimDeviceEvents : public testing::Test {
+class SimDeviceNodeState : public testing::Test {
 protected:
-    void SetUp() override {
-        received.clear();
-        sim.AddStandardRadio();
-        sim.SetDeviceEventSink(Receive);
+    void SetUp() override { radio = sim.AddStandardRadio(); }
+
+    // One property change of the radio's node through the seam, as the class installer makes it.
+    bool Change(DWORD stateChange, DWORD scope, DWORD profile = 0) {
+        HDEVINFO set = ServicePlatform.SetupDiGetClassDevsExA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT,
+                                                              nullptr, nullptr, nullptr);
+        SP_DEVINFO_DATA element{};
+        element.cbSize = sizeof element;
+        EXPECT_TRUE(ServicePlatform.SetupDiEnumDeviceInfo(set, static_cast<DWORD>(radio), &element));
+        SP_PROPCHANGE_PARAMS params{{sizeof(SP_CLASSINSTALL_HEADER), DIF_PROPERTYCHANGE}, stateChange, scope, profile};
+        EXPECT_TRUE(ServicePlatform.SetupDiSetClassInstallParamsA(set, &element, &params.ClassInstallHeader, sizeof params));
+        bool changed = ServicePlatform.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &element);
+        ServicePlatform.SetupDiDestroyDeviceInfoList(set);
+        return changed;
     }
+
     SimRadio sim;
+    size_t radio = 0;
 };
 
-TEST_F(SimDeviceEvents, RemovalAndArrivalCarryTheInterfacePath) {
-    SwitchRadioDevice(SwitchOff);
-    SwitchRadioDevice(SwitchOn);
-    ASSERT_EQ(received.size(), 2u) << "one event per actual change";
-    EXPECT_EQ(received[0].Type, DWORD{DBT_DEVICEREMOVECOMPLETE});
-    EXPECT_EQ(received[1].Type, DWORD{DBT_DEVICEARRIVAL});
-    EXPECT_EQ(received[0].Path, RadioPath);
-    EXPECT_EQ(received[0].DeviceType, DWORD{DBT_DEVTYP_DEVICEINTERFACE});
-    EXPECT_EQ(received[0].Size, offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + sizeof RadioPath);
-    EXPECT_TRUE(IsEqualGUID(received[0].Class, BthPortInterfaceClass));
-    EXPECT_EQ(received[0].ThreadId, GetCurrentThreadId()) << "immediate delivery";
+TEST_F(SimDeviceNodeState, GlobalAndProfileDisablesAreKeptApartAndTheNodeRunsOnlyWithNeither) {
+    ASSERT_TRUE(Change(DICS_DISABLE, DICS_FLAG_GLOBAL));
+    ASSERT_TRUE(Change(DICS_DISABLE, DICS_FLAG_GLOBAL));
+    ASSERT_TRUE(Change(DICS_DISABLE, DICS_FLAG_CONFIGSPECIFIC));
+    EXPECT_TRUE(sim.Node(radio).Disabled && sim.Node(radio).ProfileDisabled);
+    EXPECT_EQ(sim.ProducedEvents.size(), 1u) << "a disabled node has nothing more to remove";
+
+    ASSERT_TRUE(Change(DICS_ENABLE, DICS_FLAG_CONFIGSPECIFIC));
+    ASSERT_TRUE(Change(DICS_ENABLE, DICS_FLAG_CONFIGSPECIFIC, 2));
+    EXPECT_FALSE(sim.Node(radio).Running()) << "a profile's enable leaves the global disable";
+    ASSERT_TRUE(Change(DICS_DISABLE, DICS_FLAG_CONFIGSPECIFIC, 2));
+    EXPECT_FALSE(sim.Node(radio).ProfileDisabled) << "another profile is not this one";
+    ASSERT_TRUE(Change(DICS_ENABLE, DICS_FLAG_GLOBAL));
+    EXPECT_TRUE(sim.Node(radio).Running());
+
+    EXPECT_FALSE(Change(DICS_ENABLE, DICS_FLAG_CONFIGGENERAL));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_FLAGS});
+    ASSERT_EQ(sim.ProducedEvents.size(), 2u);
+    EXPECT_EQ(sim.ProducedEvents[0].Type, DWORD{DBT_DEVICEREMOVECOMPLETE});
+    EXPECT_EQ(sim.ProducedEvents[1].Type, DWORD{DBT_DEVICEARRIVAL});
+    EXPECT_EQ(sim.ProducedEvents[1].Path, std::wstring(RadioPath.begin(), RadioPath.end()));
+    EXPECT_TRUE(sim.DeliveredEvents.empty()) << "outside a service nobody hears of them";
 }
 
-TEST_F(SimDeviceEvents, QueuedBackgroundAndRegistrationGatedDelivery) {
-    sim.EventDelivery = SimEventDelivery::Queued;
-    SwitchRadioDevice(SwitchOff);
-    EXPECT_TRUE(received.empty());
-    EXPECT_EQ(sim.DeliverQueuedEvents(), 1u);
-    EXPECT_EQ(received.size(), 1u);
-
-    sim.EventDelivery = SimEventDelivery::Background;
-    sim.EventDelayMs = 1000;
-    SwitchRadioDevice(SwitchOn);
-    sim.WaitForEventsDelivered();
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_NE(received[1].ThreadId, GetCurrentThreadId());
-
-    sim.EventDelivery = SimEventDelivery::Immediate;
-    sim.RequireNotificationRegistration = true;
-    SwitchRadioDevice(SwitchOff);
-    EXPECT_EQ(received.size(), 2u) << "nobody registered";
-    DEV_BROADCAST_DEVICEINTERFACE_A filter{sizeof filter, DBT_DEVTYP_DEVICEINTERFACE, 0, BthPortInterfaceClass, {0}};
-    HDEVNOTIFY registration = ServicePlatform.RegisterDeviceNotificationA(nullptr, &filter, 1);
-    ASSERT_NE(registration, nullptr);
-    SwitchRadioDevice(SwitchOn);
-    EXPECT_EQ(received.size(), 3u);
-    EXPECT_TRUE(ServicePlatform.UnregisterDeviceNotification(registration));
-    EXPECT_EQ(sim.NotificationRegistrations.at(0).Filter.size(), sizeof filter);
+TEST(SimNotifications, OnlyARegistrationWindowsWouldHonourReceivesEvents) {
+    SimRadio sim;
+    sim.StatusHandle = reinterpret_cast<SERVICE_STATUS_HANDLE>(0x7A5C1234);
+    const HANDLE service = sim.StatusHandle;
+    const DEV_BROADCAST_DEVICEINTERFACE_A good{32, DBT_DEVTYP_DEVICEINTERFACE, 0, BthPortInterfaceClass, {0}};
+    auto honoured = [&](HANDLE recipient, DEV_BROADCAST_DEVICEINTERFACE_A filter, DWORD flags) {
+        HDEVNOTIFY registration = ServicePlatform.RegisterDeviceNotificationA(recipient, &filter, flags);
+        EXPECT_TRUE(ServicePlatform.UnregisterDeviceNotification(registration));
+        return sim.NotificationRegistrations.back().Honoured;
+    };
+    EXPECT_TRUE(honoured(service, good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(nullptr, good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(reinterpret_cast<HANDLE>(0x7A5C1238), good, DEVICE_NOTIFY_SERVICE_HANDLE));
+    EXPECT_FALSE(honoured(service, good, DEVICE_NOTIFY_WINDOW_HANDLE));
+    EXPECT_FALSE(honoured(service, good, DEVICE_NOTIFY_SERVICE_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES));
+    DEV_BROADCAST_DEVICEINTERFACE_A other = good;
+    other.dbcc_classguid.Data1 ^= 1;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE)) << "another interface class";
+    other = good;
+    other.dbcc_devicetype = DBT_DEVTYP_HANDLE;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE));
+    other = good;
+    other.dbcc_size = 28;
+    EXPECT_FALSE(honoured(service, other, DEVICE_NOTIFY_SERVICE_HANDLE));
 }
 
 TEST(SimRadioEnumeration, WalksTheRadioListAndTracksHandles) {

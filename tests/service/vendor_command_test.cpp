@@ -97,7 +97,7 @@ TEST_F(VendorCommand, OpenFirstInterfaceAsksAgainOnlyBoundedTimes) {
 }
 
 TEST_F(VendorCommand, NoPortInterfaceNoCommand) {
-    sim.Node(radio).Enabled = false;  // the radio is off already
+    sim.Node(radio).Disabled = true;  // the radio is off already
     SendRadioOffCommand();
     EXPECT_EQ(sim.InterfaceEnum.Calls(), 1u) << "no more items is final";
     EXPECT_TRUE(sim.PortOpens.empty());

@@ -1,6 +1,7 @@
 #include "sim_radio.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdio>
@@ -77,7 +78,20 @@ struct DeviceList {
 };
 
 struct Registration {
-    bool ForBthPort;
+    bool Honoured;
+};
+
+// A port interface event on its way to the service.
+struct PendingEvent {
+    SimDeviceEvent Event;
+    ULONGLONG Due;  // GetTickCount64 when it is sent
+};
+
+// The product's control handler, registered through the seam behind the simulation's.
+struct ServiceRegistration {
+    std::string Name;
+    LPHANDLER_FUNCTION_EX Handler = nullptr;
+    LPVOID Context = nullptr;
 };
 
 struct Search {
@@ -128,12 +142,12 @@ struct SimRadio::State {
     std::map<HANDLE, Registration> Registrations;
     ULONGLONG RealStart = ::GetTickCount64();
 
-    SimDeviceEventSink Sink = nullptr;
-    std::deque<SimDeviceEvent> Queue;
+    ServiceRegistration Service;
+    std::deque<PendingEvent> Queue;
+    std::optional<SimDeviceEvent> Sending;  // the event whose control is with the SCM
     std::condition_variable QueueChanged;
     std::thread Worker;
     bool Stopping = false;
-    bool InFlight = false;
 
     HANDLE NewHandle() {
         NextHandle += 4;
@@ -191,7 +205,7 @@ struct SimRadioSeam {
         for (size_t i = 0; i < S().Nodes.size(); ++i) {
             const SimDeviceNode& node = S().Nodes[i];
             if (list->Interfaces) {
-                if (classGuid && IsEqualGUID(*classGuid, BthPortClass) && node.Present && node.Enabled &&
+                if (classGuid && IsEqualGUID(*classGuid, BthPortClass) && node.Running() &&
                     node.ProvidesPortInterface) {
                     list->Ports.push_back(i);
                 }
@@ -316,20 +330,41 @@ struct SimRadioSeam {
         return TRUE;
     }
 
+    // What DIF_PROPERTYCHANGE does to the node, as the platform keeps it: a global
+    // disable and one per hardware profile, apart. False for a change not simulated.
+    static bool ApplyChange(SimDeviceNode& node, const SP_PROPCHANGE_PARAMS& params) {
+        if (params.StateChange != DICS_ENABLE && params.StateChange != DICS_DISABLE) return false;
+        const bool disable = params.StateChange == DICS_DISABLE;
+        if (params.Scope == DICS_FLAG_GLOBAL) {
+            node.Disabled = disable;
+        } else if (params.Scope == DICS_FLAG_CONFIGSPECIFIC) {
+            if (params.HwProfile == 0) node.ProfileDisabled = disable;  // else another profile: not this one's state
+        } else {
+            return false;
+        }
+        return true;
+    }
+
     static BOOL WINAPI CallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data) {
-        std::vector<SimDeviceEvent> produced;
+        std::optional<SimDeviceEvent> produced;
+        size_t index;
+        SimDeviceNode changed;
         {
             Guard guard(S().Lock);
             Element* element = FindElement(set, data);
             if (!element) return Fail(ERROR_INVALID_PARAMETER);
-            SimDeviceNode& node = S().Nodes[element->Node];
+            index = element->Node;
+            SimDeviceNode& node = S().Nodes[index];
+            SP_PROPCHANGE_PARAMS params{};
+            if (element->Params) std::memcpy(&params, element->Params->data(), sizeof params);
+            const bool portBefore = node.Running() && node.ProvidesPortInterface;
             DWORD error = 0;
             if (function != DIF_PROPERTYCHANGE) {
                 error = ERROR_DI_DO_DEFAULT;
             } else if (!element->Params) {
                 error = ERROR_NO_CLASSINSTALL_PARAMS;
-            } else {
-                node.Installer.Take(error);
+            } else if (node.Installer.Take(error) && !ApplyChange(node, params)) {
+                error = ERROR_INVALID_FLAGS;
             }
             if (error) {
                 S().Log.push_back("CallInstaller " + node.InstanceId + " failed");
@@ -337,91 +372,111 @@ struct SimRadioSeam {
             }
             S().Log.push_back("CallInstaller " + node.InstanceId);
 
-            SP_PROPCHANGE_PARAMS params;
-            std::memcpy(&params, element->Params->data(), sizeof params);
-            bool wasEnabled = node.Enabled;
-            if (params.StateChange == DICS_ENABLE) node.Enabled = true;
-            if (params.StateChange == DICS_DISABLE) node.Enabled = false;
-            if (node.Enabled != wasEnabled && node.Present && node.ProvidesPortInterface) {
+            // An event only when the interface really comes or goes.
+            const bool portAfter = node.Running() && node.ProvidesPortInterface;
+            if (portAfter != portBefore) {
                 std::string path = SimRadio::PortInterfacePath(node.InstanceId);
-                S().Log.push_back((node.Enabled ? "Arrival " : "Removal ") + path);
-                SimDeviceEvent event{static_cast<DWORD>(node.Enabled ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE),
-                                     std::wstring(path.begin(), path.end())};
-                Sim().ProducedEvents.push_back(event);
-                produced.push_back(std::move(event));
+                S().Log.push_back((portAfter ? "Arrival " : "Removal ") + path);
+                produced = SimDeviceEvent{static_cast<DWORD>(portAfter ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE),
+                                          std::wstring(path.begin(), path.end())};
+                Sim().ProducedEvents.push_back(*produced);
             }
+            changed = node;
         }
-        for (SimDeviceEvent& event : produced) Dispatch(std::move(event));
+        // The node's state is saved when it changes, before anyone can hear of it.
+        if (Sim().OnNodeChange) Sim().OnNodeChange(index, changed);
+        if (produced) Send(std::move(*produced));
         SetLastError(ERROR_SUCCESS);
         return TRUE;
     }
 
-    // ---- Device-interface events
+    // ---- Device-interface events, through the Service Control Manager
 
-    static void Dispatch(SimDeviceEvent event) {
-        switch (Sim().EventDelivery) {
-        case SimEventDelivery::Immediate:
-            Deliver(event);
-            return;
-        case SimEventDelivery::Queued: {
-            Guard guard(S().Lock);
-            S().Queue.push_back(std::move(event));
-            return;
-        }
-        case SimEventDelivery::Background: {
-            Guard guard(S().Lock);
-            S().Queue.push_back(std::move(event));
-            if (!S().Worker.joinable()) S().Worker = std::thread(DeliveryThread);
-            S().QueueChanged.notify_all();
-            return;
-        }
-        }
+    // Queues the event for the delivery thread when a registration Windows would honour
+    // exists; nobody else would hear of it.
+    static void Send(SimDeviceEvent event) {
+        Guard guard(S().Lock);
+        bool honoured = std::any_of(S().Registrations.begin(), S().Registrations.end(),
+                                    [](const auto& entry) { return entry.second.Honoured; });
+        if (!honoured) return;
+        S().Queue.push_back({std::move(event), ::GetTickCount64() + Scaled(Sim().EventDelayMs)});
+        if (!S().Worker.joinable()) S().Worker = std::thread(DeliveryThread);
+        S().QueueChanged.notify_all();
     }
 
-    // Builds the platform's record and hands it to the sink, without holding the lock.
-    static void Deliver(const SimDeviceEvent& event) {
-        SimDeviceEventSink sink;
+    // One event at a time, in order, each when it is due: the control goes to the SCM,
+    // which hands it to the service's dispatcher with every other control.
+    static void DeliveryThread() {
+        SC_HANDLE manager = nullptr, service = nullptr;
+        std::unique_lock<std::mutex> lock(S().Lock);
+        for (;;) {
+            S().QueueChanged.wait(lock, [] { return S().Stopping || !S().Queue.empty(); });
+            if (S().Stopping) break;
+            const ULONGLONG due = S().Queue.front().Due;
+            const ULONGLONG now = ::GetTickCount64();
+            if (now < due) {
+                S().QueueChanged.wait_for(lock, std::chrono::milliseconds(due - now), [] { return S().Stopping; });
+                continue;
+            }
+            const SimDeviceEvent event = std::move(S().Queue.front().Event);
+            S().Queue.pop_front();
+            S().Sending = event;
+            const std::string name = S().Service.Name;
+            lock.unlock();
+            if (!manager) manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+            if (manager && !service) service = OpenServiceA(manager, name.c_str(), SERVICE_USER_DEFINED_CONTROL);
+            SERVICE_STATUS status;
+            const DWORD error =
+                service && ControlService(service, SimDeviceEventControl, &status) ? NO_ERROR : GetLastError();
+            if (Sim().OnEventSent) Sim().OnEventSent(event, error);
+            lock.lock();
+            S().Sending.reset();
+        }
+        lock.unlock();
+        if (service) CloseServiceHandle(service);
+        if (manager) CloseServiceHandle(manager);
+    }
+
+    // Registered with the SCM in the product's place: the device-event control becomes
+    // SERVICE_CONTROL_DEVICEEVENT with the platform's record; every other control passes.
+    static DWORD WINAPI ServiceControlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID) {
+        ServiceRegistration service;
+        std::optional<SimDeviceEvent> event;
         {
             Guard guard(S().Lock);
-            sink = S().Sink;
-            if (Sim().RequireNotificationRegistration) {
-                bool registered = std::any_of(S().Registrations.begin(), S().Registrations.end(),
-                                              [](const auto& entry) { return entry.second.ForBthPort; });
-                if (!registered) sink = nullptr;
-            }
+            service = S().Service;
+            if (control == SimDeviceEventControl) event = S().Sending;
         }
-        if (!sink) return;
+        if (!event) return service.Handler(control, eventType, eventData, service.Context);
 
-        size_t bytes = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (event.Path.size() + 1) * sizeof(WCHAR);
+        size_t bytes = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (event->Path.size() + 1) * sizeof(WCHAR);
         std::vector<DWORD> storage((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
         auto record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
         record->dbcc_size = static_cast<DWORD>(bytes);
         record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
         record->dbcc_reserved = 0;
         record->dbcc_classguid = BthPortClass;
-        std::memcpy(record->dbcc_name, event.Path.c_str(), (event.Path.size() + 1) * sizeof(WCHAR));
-        sink(event.Type, reinterpret_cast<DEV_BROADCAST_HDR*>(record));
+        std::memcpy(record->dbcc_name, event->Path.c_str(), (event->Path.size() + 1) * sizeof(WCHAR));
+        const DWORD result = service.Handler(SERVICE_CONTROL_DEVICEEVENT, event->Type, record, service.Context);
 
         Guard guard(S().Lock);
-        Sim().DeliveredEvents.push_back(event);
+        Sim().DeliveredEvents.push_back(*event);
+        return result;
     }
 
-    static void DeliveryThread() {
-        std::unique_lock<std::mutex> lock(S().Lock);
-        for (;;) {
-            S().QueueChanged.wait(lock, [] { return S().Stopping || !S().Queue.empty(); });
-            if (S().Stopping) return;
-            SimDeviceEvent event = std::move(S().Queue.front());
-            S().Queue.pop_front();
-            S().InFlight = true;
-            DWORD delay = Scaled(Sim().EventDelayMs);
-            lock.unlock();
-            ::Sleep(delay);
-            Deliver(event);
-            lock.lock();
-            S().InFlight = false;
-            S().QueueChanged.notify_all();
+    static SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerExA(LPCSTR name, LPHANDLER_FUNCTION_EX handler,
+                                                                      LPVOID context) {
+        {
+            Guard guard(S().Lock);
+            S().Service = {name ? name : "", handler, context};
         }
+        SERVICE_STATUS_HANDLE status = ::RegisterServiceCtrlHandlerExA(name, ServiceControlHandler, nullptr);
+        const DWORD error = GetLastError();
+        Guard guard(S().Lock);
+        Sim().StatusHandle = status;
+        S().Log.push_back(status ? "RegisterHandler" : "RegisterHandler failed");
+        SetLastError(error);
+        return status;
     }
 
     // ---- The Bluetooth port interface
@@ -475,7 +530,7 @@ struct SimRadioSeam {
         size_t node = S().Nodes.size();
         for (size_t i = 0; i < S().Nodes.size(); ++i) {
             const SimDeviceNode& candidate = S().Nodes[i];
-            if (candidate.Present && candidate.Enabled && candidate.ProvidesPortInterface &&
+            if (candidate.Running() && candidate.ProvidesPortInterface &&
                 EqualNoCase(SimRadio::PortInterfacePath(candidate.InstanceId), name)) {
                 node = i;
             }
@@ -504,7 +559,7 @@ struct SimRadioSeam {
         } else {
             const SimDeviceNode& node = S().Nodes[found->second];
             call.InstanceId = node.InstanceId;
-            if (!node.Present || !node.Enabled) {
+            if (!node.Running()) {
                 error = ERROR_DEVICE_NOT_CONNECTED;
             } else if (Sim().PortIoControl.Take(error)) {
                 call.Succeeded = true;
@@ -540,21 +595,23 @@ struct SimRadioSeam {
 
     static HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags) {
         Guard guard(S().Lock);
-        SimNotificationRegistration registration = {recipient, flags, {}, nullptr};
-        bool forBthPort = false;
+        SimNotificationRegistration registration = {recipient, flags, {}, nullptr, false};
         if (filter) {
             auto header = static_cast<DEV_BROADCAST_HDR*>(filter);
             size_t size = std::min<size_t>(header->dbch_size, 4096);
             registration.Filter.assign(static_cast<BYTE*>(filter), static_cast<BYTE*>(filter) + size);
+            // A service hears of the port interface only through its status handle, with a
+            // device-interface filter of the platform's size (32 bytes on both bitnesses).
             auto deviceInterface = static_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(filter);
-            forBthPort = header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
-                         size >= offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) &&
-                         IsEqualGUID(deviceInterface->dbcc_classguid, BthPortClass);
+            registration.Honoured = recipient && recipient == Sim().StatusHandle &&
+                                    flags == DEVICE_NOTIFY_SERVICE_HANDLE && header->dbch_size == 32 &&
+                                    header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+                                    IsEqualGUID(deviceInterface->dbcc_classguid, BthPortClass);
         }
         DWORD error = 0;
         if (Sim().NotificationRegistration.Take(error)) {
             registration.Result = S().NewHandle();
-            S().Registrations[registration.Result] = {forBthPort};
+            S().Registrations[registration.Result] = {registration.Honoured};
         }
         Sim().NotificationRegistrations.push_back(registration);
         S().Log.push_back(registration.Result ? "RegisterNotification" : "RegisterNotification failed");
@@ -698,6 +755,7 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::CreateFileA,
         SimRadioSeam::DeviceIoControl,
         SimRadioSeam::CloseHandle,
+        SimRadioSeam::RegisterServiceCtrlHandlerExA,
         SimRadioSeam::RegisterDeviceNotificationA,
         SimRadioSeam::UnregisterDeviceNotification,
         SimRadioSeam::FindFirstRadio,
@@ -752,27 +810,6 @@ std::string SimRadio::PortInterfacePath(const std::string& instanceId) {
     std::string path = "\\\\?\\" + instanceId;
     std::replace(path.begin() + 4, path.end(), '\\', '#');
     return path + "#" + BthPortClassText;
-}
-
-void SimRadio::SetDeviceEventSink(SimDeviceEventSink sink) {
-    std::lock_guard<std::mutex> guard(state_->Lock);
-    state_->Sink = sink;
-}
-
-size_t SimRadio::DeliverQueuedEvents() {
-    std::deque<SimDeviceEvent> events;
-    {
-        std::lock_guard<std::mutex> guard(state_->Lock);
-        events.swap(state_->Queue);
-    }
-    for (const SimDeviceEvent& event : events) SimRadioSeam::Deliver(event);
-    return events.size();
-}
-
-void SimRadio::WaitForEventsDelivered() {
-    if (EventDelivery != SimEventDelivery::Background) return;
-    std::unique_lock<std::mutex> lock(state_->Lock);
-    state_->QueueChanged.wait(lock, [this] { return state_->Queue.empty() && !state_->InFlight; });
 }
 
 std::vector<std::string> SimRadio::Log() const {

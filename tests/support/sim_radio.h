@@ -1,27 +1,32 @@
 // A simulated radio platform behind the service's seam (ServicePlatform): the device
-// tree and the class installer, the Bluetooth port interface, device-interface events,
-// radio enumeration of bthprops, device-notification registration and scaled time.
+// tree and the class installer, the Bluetooth port interface, device-interface
+// registrations and their events, radio enumeration of bthprops, and scaled time.
 // No GoogleTest: the simulated-radio build of the service links it as well.
 //
 // Usage:
 //   SimRadio sim;                              // installs itself; the destructor restores the real platform
-//   size_t radio = sim.AddStandardRadio();     // composite device + Bluetooth interface node (enabled, port present)
+//   size_t radio = sim.AddStandardRadio();     // composite device + Bluetooth interface node (running, port present)
 //   sim.Node(radio).Installer.FailTimes(2);    // the next two class-installer calls on it fail
-//   sim.SetDeviceEventSink(MyHandler);         // removal/arrival after a disable/enable goes there
 //   ... run the code under test ...
 //   sim.Log()                                  // the notable calls in order, e.g. "Sleep 500"
 //
-// Device events reach the service the way the control handler passes them on, e.g.
-//   sim.SetDeviceEventSink([](DWORD type, DEV_BROADCAST_HDR* data) -> DWORD {
-//       return RadioServiceCtrlHandler(SERVICE_CONTROL_DEVICEEVENT, type, data, nullptr); });
+// A node's state is what the class installer made it: a global disable and a disable in
+// the current hardware profile, kept apart; the node runs only when neither is set.
+// When the port interface comes or goes, the event takes the platform's path: only a
+// registration Windows would honour receives it (the status handle of a control handler
+// registered through the seam, DEVICE_NOTIFY_SERVICE_HANDLE, a 32-byte filter of type 5
+// for the port interface class); a thread of the simulation sends it EventDelayMs after
+// the change through the real Service Control Manager as the user control
+// SimDeviceEventControl, and the handler registered through the seam receives
+// SERVICE_CONTROL_DEVICEEVENT with the record instead, on the dispatcher's thread for
+// controls, one control at a time. Outside a service nothing receives events, as on Windows.
 // Radios for bthprops: sim.Radios = {{0x001122334455}, {0x2CE71A000001}}; (address
 // bytes 5..3 = 2C E7 1A is the vendor's); sim.FindRadioCloseSucceeds = false fails the close.
 //
 // One SimRadio at a time. ServicePlatform.CloseHandle closes only the simulation's own
 // handles (ports and radios); any other handle is refused and listed in InvalidCloses.
 // Every record below is written under the simulation's lock; read records after the
-// code under test has returned (and after WaitForEventsDelivered() with background
-// delivery). Configure nodes and scripts before the code under test runs.
+// code under test has returned. Configure nodes and scripts before the code under test runs.
 #pragma once
 
 #include <windows.h>
@@ -72,8 +77,10 @@ struct SimDeviceNode {
     std::optional<SimProperty> HardwareIds;    // absent: reading the property fails (ERROR_INVALID_DATA)
     std::optional<SimProperty> CompatibleIds;
     bool Present = true;                       // absent nodes are left out of DIGCF_PRESENT lists
-    bool Enabled = true;
-    // The node exposes the Bluetooth port interface while it is present and enabled.
+    bool Disabled = false;         // disabled in every hardware profile (DICS_FLAG_GLOBAL)
+    bool ProfileDisabled = false;  // disabled in the current profile (DICS_FLAG_CONFIGSPECIFIC)
+    bool Running() const { return Present && !Disabled && !ProfileDisabled; }
+    // The node exposes the Bluetooth port interface while it runs.
     bool ProvidesPortInterface = false;
     SimOutcomes SetParams;  // SetupDiSetClassInstallParamsA on this node (after the size checks)
     SimOutcomes Installer;  // SetupDiCallClassInstaller on this node
@@ -138,6 +145,7 @@ struct SimNotificationRegistration {
     DWORD Flags;
     std::vector<BYTE> Filter;  // dbch_size bytes of the filter
     HDEVNOTIFY Result;
+    bool Honoured;  // its events would reach the service on Windows
 };
 
 // A device-interface event the simulation produced.
@@ -153,14 +161,16 @@ struct SimBluetoothRadio {
     std::wstring Name = L"Simulated radio";
 };
 
-// Receives the device-interface events, as the control handler's device-event path does.
-using SimDeviceEventSink = DWORD (*)(DWORD eventType, DEV_BROADCAST_HDR* data);
+// The user control that carries a device event through the Service Control Manager,
+// which refuses SERVICE_CONTROL_DEVICEEVENT from ControlService.
+inline constexpr DWORD SimDeviceEventControl = 200;
 
-enum class SimEventDelivery {
-    Immediate,   // inside the class-installer call that changed the node, on its thread
-    Queued,      // held until DeliverQueuedEvents()
-    Background,  // by a thread of the simulation, one at a time in order, EventDelayMs (scaled) after the change
-};
+// Told of every class-installer call that went through, with the node as it left it,
+// on the caller's thread, before the event of the change is sent.
+using SimNodeChangeSink = void (*)(size_t index, const SimDeviceNode& node);
+// Told, on the delivery thread, of every event's control once the SCM has answered it:
+// NO_ERROR when the handler had it, else the SCM's error (the event never arrived).
+using SimEventSentSink = void (*)(const SimDeviceEvent& event, DWORD controlError);
 
 class SimRadio {
 public:
@@ -197,17 +207,13 @@ public:
     // otherwise fails with ERROR_NO_MORE_ITEMS).
     std::optional<std::pair<DWORD, DWORD>> EnumFailure;  // (index, error)
 
-    // ---- Device-interface events.
-    void SetDeviceEventSink(SimDeviceEventSink sink);
-    SimEventDelivery EventDelivery = SimEventDelivery::Immediate;
-    DWORD EventDelayMs = 0;  // Background only, as asked for (scaled like every wait)
-    // When set, events reach the sink only while a registration for the Bluetooth port
-    // interface class made through RegisterDeviceNotificationA is active, as on Windows.
-    bool RequireNotificationRegistration = false;
-    // Queued: hands the held events to the sink on the calling thread; returns how many.
-    size_t DeliverQueuedEvents();
-    // Background: returns once every produced event has been handed over (other modes: at once).
-    void WaitForEventsDelivered();
+    // ---- Device-interface events (see above) and the node's state.
+    DWORD EventDelayMs = 0;  // as asked for, scaled like every wait
+    SimNodeChangeSink OnNodeChange = nullptr;
+    SimEventSentSink OnEventSent = nullptr;
+    // The status handle of the control handler registered through the seam (null outside
+    // a service): the one recipient whose registration receives events.
+    SERVICE_STATUS_HANDLE StatusHandle = nullptr;
 
     // ---- Radio enumeration of bthprops. BluetoothFindFirstRadio fails with
     // ERROR_NO_MORE_ITEMS when the list is empty; radio handles are closed through the seam.
@@ -228,7 +234,8 @@ public:
     // "IoControl <code hex> <input bytes hex>[ failed]", "ClosePort", "Removal <path>",
     // "Arrival <path>" (when produced), "FindFirstRadio[ none|failed]",
     // "GetRadioInfo <index>[ failed]", "FindNextRadio[ none]", "CloseRadio <index>",
-    // "FindRadioClose[ failed]", "RegisterNotification[ failed]", "UnregisterNotification".
+    // "FindRadioClose[ failed]", "RegisterHandler[ failed]", "RegisterNotification[ failed]",
+    // "UnregisterNotification".
     std::vector<std::string> Log() const;
     void ClearLog();
     // Forgets the log and every record below, so that a long run keeps no history.
@@ -246,8 +253,8 @@ public:
     std::vector<SimWait> Waits;
     unsigned TickCountCalls = 0;
     std::vector<SimNotificationRegistration> NotificationRegistrations;
-    std::vector<SimDeviceEvent> ProducedEvents;
-    std::vector<SimDeviceEvent> DeliveredEvents;
+    std::vector<SimDeviceEvent> ProducedEvents;   // every arrival and removal of a port interface
+    std::vector<SimDeviceEvent> DeliveredEvents;  // those the service's handler received
     std::vector<HANDLE> InvalidCloses;  // CloseHandle of a handle the simulation does not own (or owns no more)
     std::vector<DWORD> RadioFindParamSizes;
     std::vector<DWORD> RadioInfoSizes;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "radio_control.h"
 #include "registry_fixture.h"
 #include "simulated_radio_service.h"
@@ -11,13 +8,13 @@
 namespace {
 
 // The simulated-radio service in a process of its own under the real SCM, called
-// through the real RPC runtime. Its waits run 40 times faster: the 120000 ms limit of
-// a request takes 3 s.
+// through the real RPC runtime. Its waits run 100 times faster: the 120000 ms limit of
+// a request takes 1.2 s.
 class ServiceProcess : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
-        ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 40), ERROR_SUCCESS);
+        ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 100), ERROR_SUCCESS);
         SetRadioState(1);
     }
     void TearDown() override { DeleteSimulatedRadioSettings(); }
@@ -25,57 +22,38 @@ protected:
     ScopedRadioSupportKey key;
 };
 
-TEST_F(ServiceProcess, RequestsWhilePausedReturnAtOnceAndSwitchNothing) {
+// The request's limit, 120000 ms, at this scale: 1200 ms, less a little for early wake-ups.
+constexpr DWORD FullLimitMs = 1150;
+
+TEST_F(ServiceProcess, WhilePausedNeitherRequestsNorDeviceEventsChangeAnything) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 50000), ERROR_SUCCESS);  // 0.5 s here
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
-    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});
-    RadioBinding binding;
-    DWORD start = GetTickCount();
-    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    RequestRadioSwitch(binding.Handle(), EnableRadioRequest);
-    EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), -1) << "the radio was never changed";
-    EXPECT_EQ(ReadRadioState(), 1);
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    ASSERT_TRUE(WaitUntil(SimulatedRadioRunning, 0, 2000)) << "the node was disabled";
+    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});  // before its removal comes
+    EXPECT_GE(off.Result(), FullLimitMs) << "the removal released nobody";
+    EXPECT_EQ(ReadRadioState(), 1) << "nor was it published";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioRefusedEventValue), -1) << "yet the handler had it";
+    EXPECT_EQ(service.Scm().Query().dwCurrentState, DWORD{SERVICE_PAUSED});
+
+    EXPECT_LT(TimedRequest(EnableRadioRequest), 500u) << "ignored";
+    EXPECT_EQ(SimulatedRadioRunning(), 0);
 
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_CONTINUE), DWORD{NO_ERROR});
-    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
-    EXPECT_EQ(ReadRadioState(), 0);
-}
-
-// The same with the service of this bitness ("same") and of the other one ("peer").
-class ServiceOfEitherBitness : public ServiceProcess, public testing::WithParamInterface<const char*> {};
-
-TEST_P(ServiceOfEitherBitness, ASwitchCompletesByItsDeviceEvent) {
-    const std::string path = SimulatedServicePathFor(GetParam());
-    if (path.empty()) GTEST_SKIP() << "the other bitness's build is missing: build both presets";
-    SimulatedService service(path);
-    ASSERT_TRUE(service.StartServing());
-    RadioBinding binding;
-    DWORD start = GetTickCount();
-    RequestRadioSwitch(binding.Handle(), DisableRadioRequest);
-    EXPECT_LT(GetTickCount() - start, 2900u) << "released by the removal, not by the limit";
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 0);
-    EXPECT_EQ(ReadRadioState(), 0);
-    RequestRadioSwitch(binding.Handle(), EnableRadioRequest);
-    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioEnabledValue), 1);
+    SetRadioState(0);
+    EXPECT_LT(TimedRequest(EnableRadioRequest), FullLimitMs) << "released by its arrival";
+    EXPECT_EQ(SimulatedRadioRunning(), 1);
     EXPECT_EQ(ReadRadioState(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Service, ServiceOfEitherBitness, testing::Values("same", "peer"),
-                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
-
-TEST_F(ServiceProcess, StopWhileARequestWaitsReportsStoppedOnlyAfterTheRequestReturned) {
+TEST_F(ServiceProcess, AStopWhileTheRemovalIsQueuedIsReportedAtOnceAndStoppedAfterTheRequest) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 50000), ERROR_SUCCESS);  // 0.5 s here
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
-    DWORD requestStart = GetTickCount();
-    std::atomic<DWORD> requestTime{0};
-    std::thread request([&] {
-        RadioBinding binding;
-        RequestRadioSwitch(binding.Handle(), EnableRadioRequest);  // already on: holds its full limit
-        requestTime = GetTickCount() - requestStart;
-    });
-    Sleep(500);
+    const DWORD start = GetTickCount();
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    ASSERT_TRUE(WaitUntil(SimulatedRadioRunning, 0, 2000)) << "the node was disabled, its removal queued";
     SERVICE_STATUS status{};
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_STOP, &status), DWORD{NO_ERROR});
     EXPECT_EQ(status.dwCurrentState, DWORD{SERVICE_STOP_PENDING}) << "at once";
@@ -83,11 +61,14 @@ TEST_F(ServiceProcess, StopWhileARequestWaitsReportsStoppedOnlyAfterTheRequestRe
     EXPECT_EQ(status.dwWaitHint, 0u);
 
     SERVICE_STATUS_PROCESS seen = service.Scm().WaitForState(SERVICE_STOPPED, 10000);
-    DWORD stoppedAt = GetTickCount() - requestStart;
-    request.join();
+    const DWORD stoppedAt = GetTickCount() - start;
     EXPECT_EQ(seen.dwCurrentState, DWORD{SERVICE_STOPPED});
-    EXPECT_GE(requestTime, 2900u) << "the request held its (scaled) limit";
-    EXPECT_GE(stoppedAt, 2900u) << "stopped came after the request";
+    EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioRefusedEventValue), ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
+        << "the removal reached the SCM while the stop was pending and was refused";
+    EXPECT_GE(off.Result(), FullLimitMs) << "the request held its limit";
+    EXPECT_GE(stoppedAt, FullLimitMs) << "stopped came after the request";
+    EXPECT_EQ(ReadRadioState(), 1);
+    EXPECT_EQ(SimulatedRadioRunning(), 0) << "the radio is off all the same";
     EXPECT_EQ(seen.dwWin32ExitCode, 0u);
     EXPECT_EQ(service.Scm().WaitForProcessExit(10000), 0u);
 }
@@ -114,6 +95,38 @@ TEST_F(ServiceProcess, AFailedStartUpReportsStoppedWithItsError) {
     EXPECT_EQ(seen.dwCurrentState, DWORD{SERVICE_STOPPED});
     EXPECT_EQ(seen.dwWin32ExitCode, DWORD{ERROR_INVALID_PARAMETER});
     EXPECT_FALSE(WaitForRadioPipe(200)) << "nothing listens";
+}
+
+// Overlapping requests meet at the service's one completion event.
+TEST_F(ServiceProcess, OneDeviceEventReleasesOneOfTwoWaitingRequests) {
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 50000), ERROR_SUCCESS);  // 0.5 s here
+    SimulatedService service(SimulatedServicePath());
+    ASSERT_TRUE(service.StartServing());
+    InFlight on([] { return TimedRequest(EnableRadioRequest); });  // the radio is on: nothing of its own will come
+    Sleep(200);
+    InFlight off([] { return TimedRequest(DisableRadioRequest); });
+    const DWORD onMs = on.Result(), offMs = off.Result();
+    EXPECT_TRUE((onMs < FullLimitMs) != (offMs < FullLimitMs)) << "on " << onMs << " ms, off " << offMs << " ms";
+    EXPECT_EQ(ReadRadioState(), 0);
+}
+
+TEST_F(ServiceProcess, AnEarlierSwitchsLateRemovalIsLeftSetAndTheNextRequestResetsIt) {
+    // Two nodes of the radio, the first failing all nine disable calls; events come 0.6 s
+    // after their change.
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioSecondNodeValue, 1), ERROR_SUCCESS);
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioInstallerFailuresValue, 9), ERROR_SUCCESS);
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioEventDelayValue, 60000), ERROR_SUCCESS);
+    SimulatedService service(SimulatedServicePath());
+    ASSERT_TRUE(service.StartServing());
+
+    EXPECT_LT(TimedRequest(DisableRadioRequest), 400u) << "the first node's failure released it";
+    EXPECT_EQ(ReadRadioState(), 1) << "before the second node's removal";
+    EXPECT_TRUE(WaitUntil(ReadRadioState, 0, 2000)) << "which comes later and writes 0";
+
+    const DWORD onMs = TimedRequest(EnableRadioRequest);
+    EXPECT_GE(onMs, 400u) << "the set the removal left was reset first";
+    EXPECT_LT(onMs, FullLimitMs) << "then the second node's arrival released it";
+    EXPECT_EQ(ReadRadioState(), 1);
 }
 
 }  // namespace

@@ -49,6 +49,14 @@ long long SimulatedRadioSetting(const char* name) {
     return value == missing ? -1LL : static_cast<long long>(value);
 }
 
+bool WaitUntil(long long (*read)(), long long value, DWORD timeoutMs) {
+    for (const DWORD start = GetTickCount(); read() != value; Sleep(5))
+        if (GetTickCount() - start > timeoutMs) return false;
+    return true;
+}
+
+long long SimulatedRadioRunning() { return SimulatedRadioSetting(SimulatedRadioEnabledValue); }
+
 bool WaitForRadioPipe(DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!WaitNamedPipeA("\\\\.\\pipe\\ZkBtRcIf", 100)) {
@@ -65,6 +73,20 @@ bool SimulatedService::StartServing() {
     DWORD error = service_.Start();
     EXPECT_EQ(error, DWORD{NO_ERROR}) << "StartServiceA";
     return error == NO_ERROR && WaitForRadioPipe(10000);
+}
+
+InFlight::InFlight(std::function<DWORD()> call)
+    : thread_([this, call = std::move(call)] {
+          const DWORD start = GetTickCount();
+          result_ = call();
+          elapsed_ = GetTickCount() - start;
+      }) {}
+
+DWORD TimedRequest(const char* request) {
+    RadioBinding binding;
+    const DWORD start = GetTickCount();
+    RequestRadioSwitch(binding.Handle(), request);
+    return GetTickCount() - start;
 }
 
 RadioBinding::RadioBinding() {
