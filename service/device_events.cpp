@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "platform.h"
 #include "radio_contract.h"
 #include "service_state.h"
 
@@ -72,6 +73,6 @@ DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData
     if (!OpenRadioSupportKey()) return NO_ERROR;
     // The value first: whoever the event releases must already find the new state.
     if (!WriteRadioState(state)) return NO_ERROR;
-    if (SwitchDoneEvent) SetEvent(SwitchDoneEvent);
+    if (SwitchDoneEvent) ServicePlatform.SetEvent(SwitchDoneEvent);
     return NO_ERROR;
 }

@@ -33,7 +33,7 @@ void Restore(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD stateChange) {
 
 // A failed node releases the waiting request at once: no device event will come for it.
 DWORD Release() {
-    if (SwitchDoneEvent) SetEvent(SwitchDoneEvent);
+    if (SwitchDoneEvent) ServicePlatform.SetEvent(SwitchDoneEvent);
     return 0;
 }
 

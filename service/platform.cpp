@@ -29,6 +29,7 @@ const ServicePlatformCalls RealServicePlatform = {
     ::Sleep,
     ::GetTickCount,
     ::WaitForSingleObject,
+    ::SetEvent,
 };
 
 ServicePlatformCalls ServicePlatform = RealServicePlatform;

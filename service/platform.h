@@ -51,6 +51,8 @@ struct ServicePlatformCalls {
     decltype(&::Sleep) Sleep;
     decltype(&::GetTickCount) GetTickCount;
     decltype(&::WaitForSingleObject) WaitForSingleObject;
+    // Setting the completion event, so that tests can see what was done before it.
+    decltype(&::SetEvent) SetEvent;
 };
 
 // The platform's own functions; what ServicePlatform holds unless a test swaps it.

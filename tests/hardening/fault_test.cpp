@@ -99,19 +99,4 @@ TEST_F(Faults, TheRadioSupportKeyDeletedWhileTheServiceRunsIsUsedAgainOnceItIsBa
     EXPECT_EQ(library.Enabled(), 1);
 }
 
-TEST_F(Faults, TheValueDeletedDuringALibraryWaitEndsItAtOnce) {
-    SimulatedService service(SimulatedServicePath());
-    ASSERT_TRUE(service.StartServing());
-    ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});  // the request changes nothing
-    RadioLibrary library;
-    ASSERT_TRUE(library.Loaded()) << library.LoadError();
-
-    InFlight off([&] { return library.EnableRadio(FALSE); });
-    Sleep(1000);  // the library polls the unchanged value
-    DeleteRadioStateValue();
-    EXPECT_EQ(off.Result(), DWORD{ERROR_FUNCTION_FAILED});
-    EXPECT_LT(off.ElapsedMs(), 3000u) << "the next read ended the wait, long before its 12 s";
-    EXPECT_EQ(library.Enabled(), -1);
-}
-
 }  // namespace

@@ -767,6 +767,7 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::Sleep,
         SimRadioSeam::GetTickCount,
         SimRadioSeam::WaitForSingleObject,
+        ::SetEvent,
     };
 }
 
