@@ -32,7 +32,7 @@ protected:
     // Runs ChangeDeviceState over the radio nodes as the switch does, without the vendor step.
     SwitchContext Change(DWORD stateChange) {
         SwitchContext context = {0, stateChange, 0, "", "", ""};
-        EXPECT_EQ(EnumerateDevices(ChangeDeviceState, &context, RadioInterfaceSelector), 0u);
+        EXPECT_EQ(EnumerateDevices(ChangeDeviceState, &context, 1), 0u);
         return context;
     }
     bool EventSet() { return WaitForSingleObject(SwitchDoneEvent, 0) == WAIT_OBJECT_0; }
@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(DeviceSwitch, OffSendsTheVendorCommandPausesThenDisablesTwice) {
-    EXPECT_EQ(SwitchRadioDevice(SwitchOff), 0u);
+    EXPECT_EQ(SwitchRadioDevice(0), 0u);
     EXPECT_EQ(sim.Log(), (Log{"OpenPort " + Port, VendorCommand, "ClosePort", "Sleep 500",
                               "SetParams " + Radio + " disable global", "CallInstaller " + Radio, "Removal " + Port,
                               "SetParams " + Radio + " disable global", "CallInstaller " + Radio}));
@@ -61,7 +61,7 @@ TEST_F(DeviceSwitch, OffSendsTheVendorCommandPausesThenDisablesTwice) {
 TEST_F(DeviceSwitch, OnEnablesGloballyThenForTheProfileWithoutVendorCommand) {
     // Disabled both ways: the radio comes back only once neither disable is left.
     sim.Node(radio).Disabled = sim.Node(radio).ProfileDisabled = true;
-    EXPECT_EQ(SwitchRadioDevice(SwitchOn), 0u);
+    EXPECT_EQ(SwitchRadioDevice(1), 0u);
     EXPECT_EQ(sim.Log(), (Log{"SetParams " + Radio + " enable global", "CallInstaller " + Radio,
                               "SetParams " + Radio + " enable config", "CallInstaller " + Radio, "Arrival " + Port}));
     EXPECT_TRUE(sim.ListQueries.size() == 1 && sim.ListQueries[0].Ex) << "no interface query for on";
@@ -70,14 +70,14 @@ TEST_F(DeviceSwitch, OnEnablesGloballyThenForTheProfileWithoutVendorCommand) {
 
     sim.ClearLog();
     sim.Node(radio).Disabled = true;  // as an off switch leaves it
-    SwitchRadioDevice(SwitchOn);
+    SwitchRadioDevice(1);
     EXPECT_EQ(sim.Log().at(2), "Arrival " + Port) << "back at the global enable";
     EXPECT_TRUE(sim.Node(radio).Running());
 }
 
 TEST_F(DeviceSwitch, OffWithoutPortInterfaceStillPausesFirst) {
     sim.Node(radio).ProvidesPortInterface = false;
-    EXPECT_EQ(SwitchRadioDevice(SwitchOff), 0u);
+    EXPECT_EQ(SwitchRadioDevice(0), 0u);
     EXPECT_TRUE(sim.IoControls.empty());
     EXPECT_TRUE(sim.PortOpens.empty());
     Log log = sim.Log();
@@ -189,8 +189,8 @@ TEST_F(DeviceSwitch, ChangesEveryRadioNodeInOrderAndNeverTheCompositeDevice) {
 
 TEST_F(DeviceSwitch, UnreadableDeviceListTouchesNothing) {
     sim.DeviceListQuery.FailAlways();
-    EXPECT_EQ(SwitchRadioDevice(SwitchOn), 2u);
-    EXPECT_EQ(SwitchRadioDevice(SwitchOff), 2u);
+    EXPECT_EQ(SwitchRadioDevice(1), 2u);
+    EXPECT_EQ(SwitchRadioDevice(0), 2u);
     EXPECT_TRUE(sim.StoredParams.empty());
     EXPECT_FALSE(EventSet());
 }

@@ -91,8 +91,8 @@ DWORD TimedRequest(const char* request) {
 
 RadioBinding::RadioBinding() {
     RPC_CSTR text = nullptr;
-    EXPECT_EQ(RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
-                                       nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)),
+    EXPECT_EQ(RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncacn_np")),
+                                       nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("\\pipe\\ZkBtRcIf")),
                                        nullptr, &text),
               RPC_S_OK);
     EXPECT_EQ(RpcBindingFromStringBindingA(text, &handle_), RPC_S_OK);
