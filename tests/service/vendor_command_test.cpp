@@ -27,7 +27,9 @@ TEST_F(VendorCommand, ReachesThePortDriverAsNineBytes) {
 
     const SimListQuery& query = sim.ListQueries.at(0);
     EXPECT_FALSE(query.Ex);
-    EXPECT_TRUE(query.Class && IsEqualGUID(*query.Class, BthPortInterfaceClass));
+    // GUID_BTHPORT_DEVICE_INTERFACE {0850302A-B344-4FDA-9BE9-90576B8D46F0}
+    const GUID bthPort = {0x0850302A, 0xB344, 0x4FDA, {0x9B, 0xE9, 0x90, 0x57, 0x6B, 0x8D, 0x46, 0xF0}};
+    EXPECT_TRUE(query.Class && IsEqualGUID(*query.Class, bthPort));
     EXPECT_EQ(query.Flags, DWORD{DIGCF_PRESENT | DIGCF_DEVICEINTERFACE});
     EXPECT_EQ(sim.InterfaceDetailSizes, std::vector<DWORD>{2022});
 
