@@ -4,13 +4,14 @@
 
 #include "doctor.h"
 #include "radio_contract.h"
+#include "radio_preparation.h"
 #include "tool_environment.h"
 
 namespace {
 
 const std::string RadioSupportKeyName = std::string("HKLM\\") + RadioSupportKeyPath;
-constexpr char RadioEnumeratorPath[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_7A5C&PID_0C31&MI_00";
-constexpr char RemoteWakeValues[][26] = {"RemoteWakeEnabled", "DeviceRemoteWakeSupported"};
+// The values install writes, read under the keys it writes them to.
+constexpr const char* RemoteWakeValues[] = {RemoteWakeEnabledValue, DeviceRemoteWakeSupportedValue};
 
 const char* TypeName(DWORD type) {
     constexpr const char* names[] = {"REG_NONE",          "REG_SZ",        "REG_EXPAND_SZ",
@@ -148,12 +149,12 @@ LinkReport CheckStateValue(const RadioStateReading& state) {
 
 LinkReport CheckRemoteWake() {
     LinkReport link{"remote-wake", LinkStatus::Warning, "", ""};
-    const std::string enumeratorName = std::string("HKLM\\") + RadioEnumeratorPath;
+    const std::string enumeratorName = std::string("HKLM\\") + RadioEnumeratorKeyPath;
     constexpr char Reinstall[] =
         "install marks every instance when a radio of the vendor is present, and never touches a registered service: "
         "with the radio plugged in, from an elevated prompt, run the service program's stop, remove and install";
     HKEY enumerator;
-    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioEnumeratorPath, 0, KEY_ENUMERATE_SUB_KEYS, &enumerator);
+    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioEnumeratorKeyPath, 0, KEY_ENUMERATE_SUB_KEYS, &enumerator);
     if (status == ERROR_FILE_NOT_FOUND) {
         link.Found = enumeratorName + " is missing: no instance of the radio's interface has been installed here";
         link.Remedy = Reinstall;
@@ -173,7 +174,7 @@ LinkReport CheckRemoteWake() {
         if (!link.Found.empty()) link.Found += "; ";
         link.Found += name;
         HKEY parameters;
-        status = RegOpenKeyExA(enumerator, (std::string(name) + "\\Device Parameters").c_str(), 0, KEY_QUERY_VALUE,
+        status = RegOpenKeyExA(enumerator, (std::string(name) + "\\" + DeviceParametersSubkey).c_str(), 0, KEY_QUERY_VALUE,
                                &parameters);
         if (status != ERROR_SUCCESS) {
             allMarked = false;
