@@ -1,8 +1,12 @@
 #!/bin/sh
 # Creates the Wine prefix that every test executable of a build tree starts from.
-# Usage: wine-template.sh LOADER PREFIX
+# Usage: wine-template.sh LOADER LOADER32 PREFIX
 set -eu
-loader=$1 prefix=$2
+loader=$1 loader32=$2 prefix=$3
+if [ "$loader" = "$loader32" ] && "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
+    echo "skipped: this machine's kernel runs no 32-bit x86 programs"
+    exit 77
+fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 exec 9>"$prefix.lock"
 flock 9

@@ -16,6 +16,9 @@ service_name="Zentrik Bluetooth Radio Control Service"
 radio_key='HKLM\SYSTEM\CurrentControlSet\services\BTHPORT\Parameters\Radio Support'
 
 export WINEPREFIX="$PWD/build/main-job/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Every program here is 64-bit: Debian's `wine` picks the 32-bit loader whenever it is
+# installed, which some kernels cannot run, so the 64-bit loader is called directly.
+wine() { /usr/lib/wine/wine64 "$@"; }
 step() { printf '\n== %s\n' "$*"; }
 fail() { printf '\nMAIN JOB FAILED: %s\n' "$*"; wineserver -k 2>/dev/null || true; exit 1; }
 wine_quiet() { wine "$@" 2>/dev/null | tr -d '\r'; }

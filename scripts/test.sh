@@ -5,13 +5,19 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-# Some sandboxes run no 32-bit programs at all: say why the 32-bit tests fail there.
-/usr/lib/wine/wine --version >/dev/null 2>&1 ||
-    echo "warning: this machine cannot run the 32-bit Wine loader; the 32-bit tests and those across bitnesses fail here"
 status=0
 for preset in x64 x86; do
     echo "== tests: $preset"
     ctest --preset "$preset" || status=1
 done
-[ "$status" -eq 0 ] && echo "All tests passed on both bitnesses." || echo "Tests FAILED."
+if [ "$status" -ne 0 ]; then
+    echo "Tests FAILED."
+elif cmake/no-32bit-programs.sh /usr/lib/wine/wine; then
+    # Some machines' kernels run no 32-bit x86 code at all; the 32-bit images are still
+    # checked above (imports, exports, exception rules, size, install layout).
+    echo "All tests this machine can run passed on the 64-bit build. NOT RUN: the 32-bit test programs and the"
+    echo "cases across bitnesses, because this machine's kernel runs no 32-bit x86 programs."
+else
+    echo "All tests passed on both bitnesses."
+fi
 exit "$status"

@@ -75,7 +75,7 @@ protected:
 
 TEST_P(ClientToServer, EveryStringArrivesIntactAndOpnum1EndsTheServer) {
     const std::string path = ServerPath();
-    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is not built (build both presets)";
+    if (path.empty()) GTEST_SKIP() << "the other bitness's radio_test_server.exe is missing or cannot run here";
     const Strings requests = {
         "EnableZentBtRadio",  "DisableZentBtRadio",  "enablezentbtradio",    "ENABLEZENTBTRADIO",
         "disablezentbtradio", "DISABLEZENTBTRADIO",  "",                     "EnableZentBtRadio ",

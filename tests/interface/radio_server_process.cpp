@@ -21,25 +21,13 @@ std::string UniqueName(const char* what) {
            std::to_string(InterlockedIncrement(&counter));
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR>(const_cast<char*>(text)); }
 
 }  // namespace
 
 std::string TestServerPath() { return BinaryDirectory() + "radio_test_server.exe"; }
 
-std::string PeerTestServerPath() {
-#ifdef RADIOSWITCH_PEER_BIN_DIR
-    // The folder is a host path; Wine's drive Z: is the host's root.
-    std::string path = std::string("Z:") + RADIOSWITCH_PEER_BIN_DIR + "/radio_test_server.exe";
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return FileExists(path) ? path : std::string();
-#else
-    return {};
-#endif
-}
+std::string PeerTestServerPath() { return PeerFile("radio_test_server.exe"); }
 
 RadioServerProcess::RadioServerProcess(const std::string& executable, DWORD requestDelayMs,
                                        RadioStateWrites writes) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 // The helper beside this test program, and the other bitness's build of it; the
-// latter is empty when that build is missing.
+// latter is empty when that build is missing or cannot run here.
 std::string TestServerPath();
 std::string PeerTestServerPath();
 inline constexpr int TestBits = sizeof(void*) * 8;

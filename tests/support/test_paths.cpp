@@ -18,3 +18,20 @@ const char* LibraryFileName() {
 }
 
 std::string LibraryPath() { return BinaryDirectory() + LibraryFileName(); }
+
+std::string PeerFile(const char* name) {
+#ifdef _WIN64
+    // Set by the test runner where the kernel runs no 32-bit x86 code at all.
+    char flag[2];
+    if (GetEnvironmentVariableA("RADIOSWITCH_NO_32BIT_PROGRAMS", flag, sizeof flag) != 0) return {};
+#endif
+    std::string path = RADIOSWITCH_PEER_BIN_DIR;
+    if (path.empty()) return path;
+    // A host path; Wine's drive Z: is the host's root.
+    if (path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    if (path.back() != '\\') path += '\\';
+    path += name;
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
+}

@@ -18,23 +18,6 @@ constexpr char SimulatedServiceFile[] = "radioswitchsvcsim.exe";
 constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim64.exe";
 #endif
 
-// The other build's bin folder as this process names it: a Unix path from the build
-// is reached through Wine's Z: drive.
-std::string PeerBinaryDirectory() {
-    std::string directory = RADIOSWITCH_PEER_BIN_DIR;
-    if (directory.empty()) return directory;
-    if (directory[0] == '/') directory = "Z:" + directory;
-    for (char& c : directory)
-        if (c == '/') c = '\\';
-    if (directory.back() != '\\') directory += '\\';
-    return directory;
-}
-
-std::string PeerFile(const char* name) {
-    std::string path = PeerBinaryDirectory() + name;
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
-}
-
 }  // namespace
 
 std::string SimulatedServicePath() { return BinaryDirectory() + SimulatedServiceFile; }

@@ -13,7 +13,7 @@
 #include "scm_service.h"
 
 // The simulated-radio service program of this bitness, or of the other one (empty when
-// that build is missing).
+// that build is missing or cannot run here).
 std::string SimulatedServicePath();
 std::string PeerSimulatedServicePath();
 // "same": this bitness's; "peer": the other one's.
