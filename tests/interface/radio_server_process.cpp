@@ -5,6 +5,7 @@
 #include "exception_guard.h"
 #include "radio_contract.h"
 #include "radio_control.h"
+#include "run_program.h"
 #include "test_paths.h"
 
 namespace {
@@ -40,8 +41,7 @@ RadioServerProcess::RadioServerProcess(const std::string& executable, DWORD requ
     if (writes == RadioStateWrites::BeforeAnswer) command += " write-state";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (ready && CreateProcessA(executable.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                &startup, &process_)) {
+    if (ready && StartProcess(executable.c_str(), command, FALSE, startup, process_)) {
         const HANDLE waits[] = {ready, process_.hProcess};
         listening_ = WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
     }

@@ -26,6 +26,16 @@ std::string ReadAll(HANDLE file) {
 
 }  // namespace
 
+BOOL StartProcess(const char* application, std::string& commandLine, BOOL inheritHandles, STARTUPINFOA& startup,
+                  PROCESS_INFORMATION& process) {
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(application, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr, nullptr,
+                           &startup, &process))
+            return TRUE;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) return FALSE;
+    }
+}
+
 ProgramRun RunProgram(const std::string& path, const std::string& arguments, DWORD timeoutMs) {
     ProgramRun run;
     HANDLE out = CreateCaptureFile();
@@ -45,8 +55,7 @@ ProgramRun RunProgram(const std::string& path, const std::string& arguments, DWO
     }
     PROCESS_INFORMATION process{};
     const DWORD start = GetTickCount();
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
+    if (StartProcess(nullptr, commandLine, TRUE, startup, process)) {
         if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
             GetExitCodeProcess(process.hProcess, &run.ExitCode);
         } else {
