@@ -1,7 +1,7 @@
 # Test programs run under Wine, each in a prefix of its own cloned from one
 # template per build tree; the template is made once by a CTest fixture.
 set(WINE_LOADER wine CACHE STRING "Wine loader that runs this build's test programs")
-# Where the kernel runs no 32-bit x86 code, the 32-bit loader's tests report skipped (77).
+# Where no 32-bit x86 program can run, the 32-bit loader's tests report skipped (77).
 set(WINE_LOADER_32BIT /usr/lib/wine/wine CACHE STRING "Wine's 32-bit loader")
 set(RADIOSWITCH_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
 

@@ -4,7 +4,7 @@
 set -eu
 loader=$1 loader32=$2 prefix=$3
 if [ "$loader" = "$loader32" ] && "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
-    echo "skipped: this machine's kernel runs no 32-bit x86 programs"
+    echo "skipped: this machine runs no 32-bit x86 programs under Wine (see cmake/no-32bit-programs.sh)"
     exit 77
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -5,11 +5,11 @@
 set -u
 loader=$1 loader32=$2 template=$3
 shift 3
-# Where the kernel runs no 32-bit x86 code, a 32-bit test program is skipped (77), and a
+# Where no 32-bit x86 program can run, a 32-bit test program is skipped (77), and a
 # 64-bit one is told so, to skip its cases that start a 32-bit peer.
 if "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
     if [ "$loader" = "$loader32" ]; then
-        echo "skipped: this machine's kernel runs no 32-bit x86 programs"
+        echo "skipped: this machine runs no 32-bit x86 programs under Wine (see cmake/no-32bit-programs.sh)"
         exit 77
     fi
     export RADIOSWITCH_NO_32BIT_PROGRAMS=1

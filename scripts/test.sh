@@ -16,7 +16,7 @@ elif cmake/no-32bit-programs.sh /usr/lib/wine/wine; then
     # Some machines' kernels run no 32-bit x86 code at all; the 32-bit images are still
     # checked above (imports, exports, exception rules, size, install layout).
     echo "All tests this machine can run passed on the 64-bit build. NOT RUN: the 32-bit test programs and the"
-    echo "cases across bitnesses, because this machine's kernel runs no 32-bit x86 programs."
+    echo "cases across bitnesses, because this machine runs no 32-bit x86 programs under Wine (no IA-32 in the kernel, or no 32-bit Wine)."
 else
     echo "All tests passed on both bitnesses."
 fi

@@ -21,7 +21,7 @@ std::string LibraryPath() { return BinaryDirectory() + LibraryFileName(); }
 
 std::string PeerFile(const char* name) {
 #ifdef _WIN64
-    // Set by the test runner where the kernel runs no 32-bit x86 code at all.
+    // Set by the test runner where no 32-bit x86 program can run under Wine.
     char flag[2];
     if (GetEnvironmentVariableA("RADIOSWITCH_NO_32BIT_PROGRAMS", flag, sizeof flag) != 0) return {};
 #endif
