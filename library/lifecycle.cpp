@@ -29,7 +29,7 @@ BOOL RadioDllDeInit() {
     return TRUE;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     DebugPrint("DllMain  ==>> \n");
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -44,7 +44,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         break;
     case DLL_PROCESS_DETACH:
         Report<EvProcessDetach>();
-        RadioDllDeInit();
+        // A non-null reserved means the process is ending: its other threads are gone,
+        // perhaps killed holding the key's lock, and closing the key or freeing the
+        // context could wait for ever under the loader lock. The process's end releases both.
+        if (!reserved) RadioDllDeInit();
         UnregisterTraceProvider();
         break;
     case DLL_THREAD_ATTACH:

@@ -57,6 +57,22 @@ TEST_F(Lifecycle, DetachClosesTheKeyReleasesTheContextAndUnregisters) {
         << "the key handle was closed";
 }
 
+TEST_F(Lifecycle, AtProcessExitOnlyTheTraceProviderIsUnregistered) {
+    ScopedRadioSupportKey key;
+    ASSERT_TRUE(DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr));
+    RadioLibraryContextRecord* context = RadioLibraryContext;
+    HKEY openKey = context->RadioKey;
+    session.Messages.clear();
+    DebugCapture capture;
+    int processEnding;  // the loader passes a non-null reserved argument at process exit
+    EXPECT_TRUE(DllMain(nullptr, DLL_PROCESS_DETACH, &processEnding));
+    EXPECT_EQ(ReportTimeline(capture, session), (Texts{"DllMain  ==>> \n", "#12", "DLL_PROCESS_DETACH\n", "DllMain << ==\n"}));
+    EXPECT_EQ(session.Unregistered, std::vector<TRACEHANDLE>{session.NextRegistrationHandle});
+    EXPECT_EQ(RadioLibraryContext, context) << "the context is left to the process's end";
+    EXPECT_EQ(RegQueryValueExA(openKey, "ZentRadioState", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND)
+        << "the key handle is still open";
+}
+
 TEST_F(Lifecycle, AttachFailsWithoutTheKeyAndTheFollowingDetachCleansUp) {
     DeleteRadioSupportKey();
     DebugCapture capture;
