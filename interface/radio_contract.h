@@ -16,3 +16,6 @@ inline constexpr char RadioControlEndpoint[] = "\\pipe\\ZkBtRcIf";
 // The two requests; the service compares them without regard to the case of letters.
 inline constexpr char EnableRadioRequest[] = "EnableZentBtRadio";
 inline constexpr char DisableRadioRequest[] = "DisableZentBtRadio";
+// Network options of the client's string binding: the server may learn who calls but
+// never act as the caller, so a process squatting on the pipe name gains nothing.
+inline constexpr char RadioControlNetworkOptions[] = "security=identification dynamic false";

@@ -24,7 +24,8 @@ static RPC_CSTR AsRpcString(const char* text) { return reinterpret_cast<RPC_CSTR
 DWORD EnableDisableUSBBtDevice(DWORD enable) {
     RPC_CSTR stringBinding = nullptr;
     if (RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
-                                 AsRpcString(RadioControlEndpoint), nullptr, &stringBinding) != RPC_S_OK) {
+                                 AsRpcString(RadioControlEndpoint), AsRpcString(RadioControlNetworkOptions),
+                                 &stringBinding) != RPC_S_OK) {
         Report<EvComposeFailed>(OperationName);
         return 2;
     }
