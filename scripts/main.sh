@@ -65,16 +65,20 @@ wine wineboot -i >/dev/null 2>&1
 wineserver -w
 wineserver -p
 
-step "The platform's Radio Support key, with the radio on as the service last saw it"
+step "The platform's Radio Support key, on a machine where the radio's state was never published"
 wine_quiet reg add "$radio_key" /f >/dev/null
-wine_quiet reg add "$radio_key" /v ZentRadioState /t REG_DWORD /d 1 /f >/dev/null
 echo "  ZentRadioState = $(radio_state)"
+[ "$(radio_state)" = absent ] || fail "ZentRadioState exists before the service ever ran"
 
 step "radioswitchsvcsim64 install: the service's own command, with the simulated radio behind its seam"
 wine "$service" install
 state=$(service_state)
 echo "  \"$service_name\": ${state:-not installed}"
 [ "$state" = RUNNING ] || { wine_quiet sc query "$service_name"; fail "the service is not running after install"; }
+# Running is reported first; the service then publishes what the running radio shows.
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ "$(radio_state)" = absent ] || break; sleep 0.5; done
+echo "  ZentRadioState = $(radio_state), published by the service at its start"
+[ "$(radio_state)" = 1 ] || fail "the service did not publish the running radio's state"
 
 step "radioctl64 doctor: every link of the switch, read-only"
 set +e

@@ -4,31 +4,34 @@
 
 #include "platform.h"
 #include "radio_contract.h"
+#include "radio_device_path.h"
 #include "service_state.h"
 
 HKEY RadioSupportKey;
 
-namespace {
-
-constexpr size_t PatternLength = sizeof RadioDevicePathPattern / sizeof RadioDevicePathPattern[0] - 1;
-static_assert(PatternLength == 27);
-
-}  // namespace
-
 bool IsRadioDevicePath(const DEV_BROADCAST_DEVICEINTERFACE_W* record) {
     // Never read past what the platform delivered: the compared code units must lie
     // inside the record.
-    constexpr size_t needed =
-        offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (RadioDevicePathOffset + PatternLength) * sizeof(wchar_t);
-    if (record->dbcc_size < needed) return false;
-    const wchar_t* path = record->dbcc_name + RadioDevicePathOffset;
-    for (size_t i = 0; i < PatternLength; ++i) {
-        if (path[i] != RadioDevicePathPattern[i]) return false;
-    }
-    return true;
+    constexpr size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    if (record->dbcc_size < nameOffset) return false;
+    return NamesRadioInterface(record->dbcc_name, (record->dbcc_size - nameOffset) / sizeof(wchar_t));
 }
 
-bool OpenRadioSupportKey() {
+namespace {
+
+// The service main (the first state) and the dispatcher (device events) both use the
+// key, and a write may replace a deleted key's handle: one at a time.
+SRWLOCK RadioKeyLock = SRWLOCK_INIT;
+
+struct RadioKeyGuard {
+    RadioKeyGuard() { AcquireSRWLockExclusive(&RadioKeyLock); }
+    ~RadioKeyGuard() { ReleaseSRWLockExclusive(&RadioKeyLock); }
+    RadioKeyGuard(const RadioKeyGuard&) = delete;
+    RadioKeyGuard& operator=(const RadioKeyGuard&) = delete;
+};
+
+// Under RadioKeyLock.
+bool OpenKey() {
     if (RadioSupportKey) return true;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key) != ERROR_SUCCESS)
@@ -37,27 +40,58 @@ bool OpenRadioSupportKey() {
     return true;
 }
 
-namespace {
+// Under RadioKeyLock, with the key open. A key deleted since it was opened stays dead
+// behind its handle, even once the key is back: let go of it and use the key that
+// exists now.
+template <typename KeyCall>
+LSTATUS CallOnKey(KeyCall call) {
+    LSTATUS status = call();
+    if (status != ERROR_KEY_DELETED) return status;
+    RegCloseKey(RadioSupportKey);
+    RadioSupportKey = nullptr;
+    return OpenKey() ? call() : ERROR_KEY_DELETED;
+}
 
-LSTATUS SetStateValue(DWORD state) {
-    return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
-                          sizeof state);
+// Under RadioKeyLock.
+bool WriteState(DWORD state) {
+    if (!OpenKey()) return false;
+    return CallOnKey([state] {
+               return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD,
+                                     reinterpret_cast<const BYTE*>(&state), sizeof state);
+           }) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
+bool OpenRadioSupportKey() {
+    RadioKeyGuard guard;
+    return OpenKey();
+}
+
 bool WriteRadioState(DWORD state) {
-    if (!OpenRadioSupportKey()) return false;
-    LSTATUS status = SetStateValue(state);
-    // A key deleted since it was opened stays dead behind its handle, even once the key
-    // is back: let go of it and write into the key that exists now.
-    if (status == ERROR_KEY_DELETED) {
-        RegCloseKey(RadioSupportKey);
-        RadioSupportKey = nullptr;
-        if (!OpenRadioSupportKey()) return false;
-        status = SetStateValue(state);
-    }
-    return status == ERROR_SUCCESS;
+    RadioKeyGuard guard;
+    return WriteState(state);
+}
+
+namespace {
+
+// Under RadioKeyLock.
+bool StateAbsent() {
+    return OpenKey() && CallOnKey([] {
+               return RegQueryValueExA(RadioSupportKey, RadioStateValueName, nullptr, nullptr, nullptr, nullptr);
+           }) == ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+bool RadioStateAbsent() {
+    RadioKeyGuard guard;
+    return StateAbsent();
+}
+
+bool WriteRadioStateIfAbsent(DWORD state) {
+    RadioKeyGuard guard;
+    return StateAbsent() && WriteState(state);
 }
 
 DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData) {

@@ -9,17 +9,12 @@
 // the key is found deleted).
 extern HKEY RadioSupportKey;
 
-// Interface 0 of the radio's USB device as it appears in a device path, after the
-// four-character prefix ("\\?\") that begins every path.
-inline constexpr wchar_t RadioDevicePathPattern[] = L"USB#VID_7A5C&PID_0C31&MI_00";
-inline constexpr size_t RadioDevicePathOffset = 4;
-
 // Called by the control handler for SERVICE_CONTROL_DEVICEEVENT while not paused.
 // Arrival writes 1, removal complete writes 0, then SwitchDoneEvent is set; every
 // other event is ignored. Always returns NO_ERROR.
 DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData);
 
-// True when the record's path carries the pattern at RadioDevicePathOffset (exact case).
+// True when the record's path names the radio's interface (NamesRadioInterface).
 bool IsRadioDevicePath(const DEV_BROADCAST_DEVICEINTERFACE_W* record);
 
 // Opens RadioSupportKey unless it is already open.
@@ -28,3 +23,8 @@ bool OpenRadioSupportKey();
 // Writes ZentRadioState as a REG_DWORD; true when the registry accepted it. A key
 // deleted since it was opened is let go and opened again, so that a key made anew is written.
 bool WriteRadioState(DWORD state);
+// True when the key opens and holds no ZentRadioState.
+bool RadioStateAbsent();
+// Writes ZentRadioState only while it does not exist, in one step with respect to
+// device events; true when it was written.
+bool WriteRadioStateIfAbsent(DWORD state);

@@ -37,6 +37,25 @@ DWORD Release() {
     return 0;
 }
 
+// An off switch that would take effect only at the next boot would leave the radio
+// running while the state says on, and off for good after the boot while it still says
+// on: the node is enabled again, so the radio, its node and the state agree, and the
+// switch counts as failed.
+DWORD PutBackRunning(HDEVINFO set, SP_DEVINFO_DATA* element) {
+    Restore(set, element, DICS_ENABLE);
+    return Release();
+}
+
+// A change that another handle vetoed goes through but takes effect only at the next
+// restart; the class installer says so in the element's install parameters. Unreadable
+// parameters are taken as a change that took effect.
+bool WaitsForRestart(HDEVINFO set, SP_DEVINFO_DATA* element) {
+    SP_DEVINSTALL_PARAMS_A params{};
+    params.cbSize = sizeof params;
+    if (!ServicePlatform.SetupDiGetDeviceInstallParamsA(set, element, &params)) return false;
+    return (params.Flags & (DI_NEEDRESTART | DI_NEEDREBOOT)) != 0;
+}
+
 bool CallInstallerWithRetries(HDEVINFO set, SP_DEVINFO_DATA* element) {
     if (CallInstaller(set, element)) return true;
     for (int retry = 0; retry < DisableRetries; ++retry) {
@@ -72,11 +91,19 @@ DWORD ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD, void* con
             return Release();
         }
         if (!CallInstallerWithRetries(set, element)) return Release();
+        if (WaitsForRestart(set, element)) return PutBackRunning(set, element);
         finalScope = DICS_FLAG_GLOBAL;
     }
 
     if (!StoreChange(set, element, change.StateChange, finalScope)) return Release();
     if (!CallInstaller(set, element)) return Release();
+    if (WaitsForRestart(set, element)) {
+        if (change.StateChange != DICS_ENABLE) return PutBackRunning(set, element);
+        // The radio comes back at the next boot, and its arrival then writes the state.
+        change.RestartNeeded = 1;
+        ++change.ChangedCount;
+        return Release();
+    }
     ++change.ChangedCount;
     return 0;
 }

@@ -1,7 +1,9 @@
 // The switch a request runs: the radio's Bluetooth interface node(s) enabled or
 // disabled through the class installer, with the vendor command before an off.
 // A node whose change fails sets SwitchDoneEvent at once; a node that changed leaves
-// the completion to the device event that follows.
+// the completion to the device event that follows. A change that would wait for a
+// restart also sets it at once, as no device event will come: an off is undone (the
+// node is enabled again), an on is left to the restart and counted in RestartNeeded.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +16,7 @@ inline constexpr DWORD SwitchOff = 0;
 struct SwitchContext {
     DWORD ChangedCount;      // nodes whose change went through completely
     DWORD StateChange;       // DICS_ENABLE or DICS_DISABLE
-    DWORD RestartNeeded;     // nothing sets it: changes here never wait for a restart
+    DWORD RestartNeeded;     // an enable waits for a restart to take effect
     const char* DoneText;    // status texts of the direction; nothing reads them
     const char* RestartText;
     const char* FailedText;

@@ -12,6 +12,8 @@
 #include <rpc.h>
 #include <setupapi.h>
 
+#include "caller_token.h"
+
 struct ServicePlatformCalls {
     // Device enumeration and the class installer.
     decltype(&::SetupDiGetClassDevsExA) SetupDiGetClassDevsExA;
@@ -21,6 +23,10 @@ struct ServicePlatformCalls {
     decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA;
     decltype(&::SetupDiSetClassInstallParamsA) SetupDiSetClassInstallParamsA;
     decltype(&::SetupDiCallClassInstaller) SetupDiCallClassInstaller;
+    // Whether a change waits for a restart (DI_NEEDRESTART, DI_NEEDREBOOT).
+    decltype(&::SetupDiGetDeviceInstallParamsA) SetupDiGetDeviceInstallParamsA;
+    // Whether a node is disabled (DN_HAS_PROBLEM with CM_PROB_DISABLED).
+    decltype(&::CM_Get_DevNode_Status) CM_Get_DevNode_Status;
     decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA;
     decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces;
     decltype(&::SetupDiGetDeviceInterfaceDetailA) SetupDiGetDeviceInterfaceDetailA;
@@ -34,6 +40,7 @@ struct ServicePlatformCalls {
 
     // Device-interface notifications; their events reach the control handler registered here.
     decltype(&::RegisterServiceCtrlHandlerExA) RegisterServiceCtrlHandlerExA;
+    decltype(&::SetServiceStatus) SetServiceStatus;  // so that tests see every report
     decltype(&::RegisterDeviceNotificationA) RegisterDeviceNotificationA;
     decltype(&::UnregisterDeviceNotification) UnregisterDeviceNotification;
 
@@ -42,6 +49,9 @@ struct ServicePlatformCalls {
     decltype(&::BluetoothFindNextRadio) BluetoothFindNextRadio;
     decltype(&::BluetoothGetRadioInfo) BluetoothGetRadioInfo;
     decltype(&::BluetoothFindRadioClose) BluetoothFindRadioClose;
+
+    // The token facts of a remote caller: every process is the same administrator under Wine.
+    decltype(&::QueryCallerToken) QueryCallerToken;
 
     // The RPC server's listening, so that tests can hold start-up between its steps.
     decltype(&::RpcServerListen) RpcServerListen;

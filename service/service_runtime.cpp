@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "device_events.h"
+#include "first_radio_state.h"
 #include "platform.h"
 #include "service_state.h"
 
@@ -15,6 +16,7 @@ HDEVNOTIFY DeviceNotifyHandle;
 DWORD StatusCheckPoint = 1;
 bool ListenStopRequested;
 bool ListenStarted;
+bool StoppedReported;
 
 namespace {
 
@@ -24,9 +26,12 @@ namespace {
 // Held for writing the record and sending it, never across anything else.
 SRWLOCK StatusLock = SRWLOCK_INIT;
 
-// Under StatusLock.
+// Under StatusLock. Once stopped has been reported, the SCM would take any later report
+// (a stop or pause control that raced with opnum 1) for a service that ended unexpectedly.
 DWORD ReportStatus() {
-    return SetServiceStatus(RadioServiceStatusHandle, &RadioServiceStatus) ? NO_ERROR : GetLastError();
+    if (StoppedReported) return NO_ERROR;
+    StoppedReported = RadioServiceStatus.dwCurrentState == SERVICE_STOPPED;
+    return ServicePlatform.SetServiceStatus(RadioServiceStatusHandle, &RadioServiceStatus) ? NO_ERROR : GetLastError();
 }
 
 DWORD ReportState(DWORD state) {
@@ -137,6 +142,8 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
         return ReportStopped(FailureCode(error));
     }
 
+    PublishFirstRadioState();
+
     RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
                                                RPC_C_LISTEN_MAX_CALLS_DEFAULT,
                                                reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)), nullptr);
@@ -172,7 +179,13 @@ DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID even
     }
 }
 
-extern "C" void StopRadioControlServer(handle_t) {
+extern "C" void StopRadioControlServer(handle_t binding) {
+    // Any local process can open the pipe; only local system and elevated administrators
+    // may end a service that runs as local system. Others get access denied as the call's
+    // fault, and the service serves on.
+    CallerTokenFacts caller;
+    if (ServicePlatform.QueryCallerToken(binding, &caller) != NO_ERROR || !MayStopService(caller))
+        RpcRaiseException(ERROR_ACCESS_DENIED);
     // Ordered with the service main and the stop controls like every stop, so that a
     // stop already under way is not taken for a failure.
     RPC_STATUS status = StopListening();

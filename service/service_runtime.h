@@ -25,14 +25,16 @@ extern DWORD StatusCheckPoint;
 extern bool ListenStopRequested;
 // Set once the service main has begun to listen.
 extern bool ListenStarted;
+// Set once stopped has been reported; no report follows it.
+extern bool StoppedReported;
 
 // Hands the calling thread to the control dispatcher until the service has stopped.
 // Returns at once when the process was not started by the SCM.
 void RunAsService();
 
 // Reports running, registers for the Bluetooth port interface's arrival and removal,
-// creates SwitchDoneEvent and serves the interface on its pipe until listening stops,
-// then reports stopped. A start-up step that fails reports stopped with its error; a
+// creates SwitchDoneEvent, publishes the radio's state where none has been yet, and
+// serves the interface on its pipe until listening stops, then reports stopped. A start-up step that fails reports stopped with its error; a
 // stop that came before listening began ends the service without listening.
 void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);
 
@@ -48,7 +50,8 @@ RPC_STATUS ListenUntilStopped();
 // HandleRadioDeviceEvent unless paused. Other results: the outcome of the report.
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 
-// StopRadioControlServer (opnum 1, declared with the interface) stops listening and
+// StopRadioControlServer (opnum 1, declared with the interface) refuses every caller but
+// local system and elevated administrators with ERROR_ACCESS_DENIED; for them it stops listening and
 // unregisters every interface, not waiting for calls in progress; a failing step ends
 // the process with its RPC status as exit code. A stop already under way, and interfaces
 // already unregistered, are no failure.

@@ -29,6 +29,7 @@ protected:
         ServicePaused = 0;
         ListenStopRequested = false;
         ListenStarted = false;
+        StoppedReported = false;
         SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         ASSERT_NE(SwitchDoneEvent, nullptr);
     }
@@ -145,6 +146,15 @@ DWORD WINAPI HeldSwitchWait(HANDLE, DWORD) {
     return WAIT_TIMEOUT;
 }
 
+// Under Wine every process is the same administrator: the caller's token facts come
+// through the seam (an elevated administrator unless a test says otherwise).
+CallerTokenFacts CallerFacts;
+DWORD CallerQueryError;
+DWORD FakeCallerToken(handle_t, CallerTokenFacts* facts) {
+    *facts = CallerFacts;
+    return CallerQueryError;
+}
+
 constexpr RPC_STATUS NotReturned = -1;
 
 // The service main's last step on an endpoint of its own, run on a thread of its own
@@ -162,6 +172,9 @@ protected:
         ServicePlatform.RpcServerListen = HeldListen;
         ServicePlatform.RpcMgmtWaitServerListen = HeldWait;
         ServicePlatform.WaitForSingleObject = HeldSwitchWait;
+        CallerFacts = {false, true};
+        CallerQueryError = NO_ERROR;
+        ServicePlatform.QueryCallerToken = FakeCallerToken;
         ASSERT_EQ(RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")),
                                          RPC_C_LISTEN_MAX_CALLS_DEFAULT,
                                          reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr),
@@ -206,6 +219,18 @@ protected:
         ASSERT_TRUE(SwitchGate.WaitReached()) << "the request reached its wait";
     }
     static void CloseGate(Gate& gate) { ResetEvent(gate.Open); }
+    // Opnum 1 from a client of this process; the status it ends with.
+    static RPC_STATUS RemoteStop() {
+        RPC_CSTR text = nullptr;
+        handle_t binding = nullptr;
+        RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")), nullptr,
+                                 reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr, &text);
+        RpcBindingFromStringBindingA(text, &binding);
+        RpcStringFreeA(&text);
+        const RPC_STATUS status = SendRawRequest(binding, 1, {});
+        RpcBindingFree(&binding);
+        return status;
+    }
 
     std::atomic<RPC_STATUS> listened{NotReturned};
     std::thread serviceMain;
@@ -269,6 +294,66 @@ TEST_F(ServiceMainListening, TheRemoteStopBeforeTheWaitEndsWithoutAStopPendingRe
     EXPECT_EQ(StatusCheckPoint, 1u) << "no stop-pending report";
     EXPECT_EQ(RpcServerUnregisterIf(RadioControlInterface_v1_0_s_ifspec, nullptr, 0), RPC_S_UNKNOWN_IF)
         << "every interface was unregistered";
+}
+
+TEST_F(ServiceMainListening, OnlyLocalSystemOrAnAdministratorMayStopItRemotely) {
+    StartServiceMain();
+    ASSERT_TRUE(WaitGate.WaitReached()) << "the service main returned " << listened;
+    struct Refused {
+        const char* Name;
+        CallerTokenFacts Facts;
+        DWORD QueryError;
+    } refused[] = {
+        {"an ordinary user", {false, false}, NO_ERROR},
+        {"a caller whose token can't be read", {true, true}, ERROR_CANNOT_IMPERSONATE},
+    };
+    for (const Refused& caller : refused) {
+        CallerFacts = caller.Facts;
+        CallerQueryError = caller.QueryError;
+        EXPECT_EQ(RemoteStop(), RPC_STATUS{ERROR_ACCESS_DENIED}) << caller.Name;
+        EXPECT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_OK) << caller.Name << ": serving on";
+        EXPECT_EQ(listened, NotReturned) << caller.Name;
+    }
+    CallerFacts = {true, false};
+    CallerQueryError = NO_ERROR;
+    EXPECT_EQ(RemoteStop(), RPC_S_OK) << "local system";
+    EXPECT_TRUE(Returned(5000));
+    EXPECT_EQ(listened, RPC_S_OK);
+}
+
+// Reports as the SCM would receive them.
+std::vector<DWORD> ReportedStates;
+BOOL WINAPI NoteReport(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS status) {
+    ReportedStates.push_back(status->dwCurrentState);
+    return TRUE;
+}
+SERVICE_STATUS_HANDLE WINAPI FakeHandlerRegistration(LPCSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
+    return reinterpret_cast<SERVICE_STATUS_HANDLE>(0x5C);
+}
+HDEVNOTIFY WINAPI FakeNotificationRegistration(HANDLE, LPVOID, DWORD) { return reinterpret_cast<HDEVNOTIFY>(0x7D); }
+
+// A pause and a stop that reach the handler once opnum 1 has ended the service: the SCM
+// must see nothing after stopped, or it records a service that ended unexpectedly.
+TEST_F(ServiceMainListening, NothingIsReportedAfterStopped) {
+    ReportedStates.clear();
+    ServicePlatform.SetServiceStatus = NoteReport;
+    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
+    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
+    RpcServerUnregisterIf(nullptr, nullptr, 0);  // the service main registers its own
+    const HANDLE fixtureEvent = SwitchDoneEvent;
+    std::thread service([] { RadioServiceMain(0, nullptr); });
+    ASSERT_TRUE(WaitGate.WaitReached());
+    StopRadioControlServer(nullptr);
+    service.join();
+    EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
+    EXPECT_EQ(Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});
+    EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK});
+    EXPECT_EQ(Control(SERVICE_CONTROL_INTERROGATE), DWORD{NO_ERROR});
+    EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
+    CloseHandle(SwitchDoneEvent);
+    SwitchDoneEvent = fixtureEvent;
+    DeviceNotifyHandle = nullptr;
+    RadioServiceStatusHandle = nullptr;
 }
 
 TEST_F(ServiceMainListening, StopsWhilePausedAndARemoteStopAfterAStopIsNoFailure) {

@@ -85,7 +85,6 @@ TEST_F(RadioDeviceEvents, OtherDeviceTypesAreIgnored) {
 TEST_F(RadioDeviceEvents, OtherDevicesLeaveTheValueAlone) {
     SetRadioState(7);
     for (const wchar_t* path : {
-             L"\\\\?\\usb#vid_7a5c&pid_0c31&mi_00#6&1&0&0000#{0850302a-b344-4fda-9be9-90576b8d46f0}",
              L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_01#6&1&0&0001#{0850302a-b344-4fda-9be9-90576b8d46f0}",
              L"\\\\?\\USB#VID_7A5C&PID_0C32&MI_00#6&1&0&0000#{0850302a-b344-4fda-9be9-90576b8d46f0}",
              L"\\\\?\\\\USB#VID_7A5C&PID_0C31&MI_00#6&1&0&0000",  // pattern one code unit late
@@ -99,12 +98,16 @@ TEST_F(RadioDeviceEvents, OtherDevicesLeaveTheValueAlone) {
     EXPECT_EQ(ReadRadioState(), 7);
 }
 
-TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFour) {
+TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFourIgnoringAsciiCase) {
     EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(RadioInterfacePath).Record()));
     EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(L"ABCDUSB#VID_7A5C&PID_0C31&MI_00").Record()))
         << "the prefix is not compared and nothing needs to follow";
     EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_00anything else").Record()));
-    EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&Mi_00#6").Record()));
+    EXPECT_TRUE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\usb#vid_7a5c&pid_0c31&Mi_00#6").Record()))
+        << "the platform documents no case for device paths";
+    EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&M\u0131_00#6").Record()))
+        << "only ASCII letters fold";
+    EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB\u0003VID_7A5C&PID_0C31&MI_00#6").Record()));
     EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0").Record()));
 }
 

@@ -175,6 +175,32 @@ TEST_F(DeviceSwitch, FinalStepFailureReleasesWithoutRestore) {
     }
 }
 
+// Another handle holds the radio: the class installer accepts a change but asks for a restart.
+TEST_F(DeviceSwitch, ChangeThatWaitsForARestartReleasesAtOnce) {
+    sim.Node(radio).VetoesChanges = true;
+    EXPECT_EQ(SwitchRadioDevice(0), 0u);
+    Log log = sim.Log();
+    EXPECT_EQ(Log(log.begin() + 4, log.end()),
+              (Log{"SetParams " + Radio + " disable global", "CallInstaller " + Radio,
+                   "SetParams " + Radio + " enable global", "CallInstaller " + Radio}))
+        << "the off is undone before it can take effect at the next boot";
+    EXPECT_FALSE(sim.Node(radio).Disabled);
+    EXPECT_FALSE(sim.Node(radio).PortHeldUntilRestart.has_value()) << "nothing waits for a restart";
+    EXPECT_TRUE(sim.ProducedEvents.empty());
+    EXPECT_TRUE(EventSet()) << "no removal will come: the request is released at once";
+
+    // On: the node stays enabled for the next boot, whose arrival writes the state.
+    sim.ClearLog();
+    sim.Node(radio).Disabled = true;
+    sim.Node(radio).PortHeldUntilRestart = false;
+    EXPECT_EQ(SwitchRadioDevice(1), 1u) << "a node changed that needs a restart";
+    EXPECT_EQ(sim.Log(), (Log{"SetParams " + Radio + " enable global", "CallInstaller " + Radio,
+                              "SetParams " + Radio + " enable config", "CallInstaller " + Radio}));
+    EXPECT_FALSE(sim.Node(radio).Disabled);
+    EXPECT_TRUE(sim.ProducedEvents.empty());
+    EXPECT_TRUE(EventSet());
+}
+
 TEST_F(DeviceSwitch, ChangesEveryRadioNodeInOrderAndNeverTheCompositeDevice) {
     SimDeviceNode second = sim.Node(radio);
     second.InstanceId = "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0001";

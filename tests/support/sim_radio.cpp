@@ -69,6 +69,7 @@ SimRadio* current;
 struct Element {
     size_t Node;
     std::optional<std::vector<BYTE>> Params;  // stored class-install parameters
+    DWORD InstallFlags = 0;                   // of the device install parameters, e.g. DI_NEEDRESTART
 };
 
 struct DeviceList {
@@ -205,8 +206,7 @@ struct SimRadioSeam {
         for (size_t i = 0; i < S().Nodes.size(); ++i) {
             const SimDeviceNode& node = S().Nodes[i];
             if (list->Interfaces) {
-                if (classGuid && IsEqualGUID(*classGuid, BthPortClass) && node.Running() &&
-                    node.ProvidesPortInterface) {
+                if (classGuid && IsEqualGUID(*classGuid, BthPortClass) && node.PortPresent()) {
                     list->Ports.push_back(i);
                 }
             } else if (!(flags & DIGCF_PRESENT) || node.Present) {
@@ -357,7 +357,8 @@ struct SimRadioSeam {
             SimDeviceNode& node = S().Nodes[index];
             SP_PROPCHANGE_PARAMS params{};
             if (element->Params) std::memcpy(&params, element->Params->data(), sizeof params);
-            const bool portBefore = node.Running() && node.ProvidesPortInterface;
+            const bool runningBefore = node.Running();
+            const bool portBefore = node.PortPresent();
             DWORD error = 0;
             if (function != DIF_PROPERTYCHANGE) {
                 error = ERROR_DI_DO_DEFAULT;
@@ -371,9 +372,16 @@ struct SimRadioSeam {
                 return Fail(error);
             }
             S().Log.push_back("CallInstaller " + node.InstanceId);
+            if (node.VetoesChanges) {
+                node.PortHeldUntilRestart = std::nullopt;
+                if (node.Running() != runningBefore) {
+                    node.PortHeldUntilRestart = runningBefore;
+                    element->InstallFlags |= DI_NEEDRESTART;
+                }
+            }
 
             // An event only when the interface really comes or goes.
-            const bool portAfter = node.Running() && node.ProvidesPortInterface;
+            const bool portAfter = node.PortPresent();
             if (portAfter != portBefore) {
                 std::string path = SimRadio::PortInterfacePath(node.InstanceId);
                 S().Log.push_back((portAfter ? "Arrival " : "Removal ") + path);
@@ -388,6 +396,33 @@ struct SimRadioSeam {
         if (produced) Send(std::move(*produced));
         SetLastError(ERROR_SUCCESS);
         return TRUE;
+    }
+
+    static BOOL WINAPI GetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DEVINSTALL_PARAMS_A params) {
+        Guard guard(S().Lock);
+        Element* element = FindElement(set, data);
+        if (!element || !params) return Fail(ERROR_INVALID_PARAMETER);
+        if (params->cbSize != sizeof *params) return Fail(ERROR_INVALID_USER_BUFFER);
+        *params = {};
+        params->cbSize = sizeof *params;
+        params->Flags = element->InstallFlags;
+        Sim().InstallParamsReads.push_back(S().Nodes[element->Node].InstanceId);
+        return TRUE;
+    }
+
+    // A node disabled globally or in this profile has the "disabled" problem; one whose
+    // driver runs is started.
+    static CONFIGRET WINAPI GetDevNodeStatus(PULONG status, PULONG problem, DEVINST devInst, ULONG flags) {
+        Guard guard(S().Lock);
+        if (!status || !problem || flags != 0) return CR_INVALID_POINTER;
+        if (devInst == 0 || devInst > S().Nodes.size()) return CR_INVALID_DEVNODE;
+        const SimDeviceNode& node = S().Nodes[devInst - 1];
+        if (!node.Present) return CR_NO_SUCH_DEVINST;
+        const bool disabled = node.Disabled || node.ProfileDisabled;
+        *status = DN_NT_ENUMERATOR | DN_NT_DRIVER | (node.Running() ? DN_STARTED | DN_DRIVER_LOADED : 0) |
+                  (disabled ? DN_HAS_PROBLEM : 0);
+        *problem = disabled ? CM_PROB_DISABLED : 0;
+        return CR_SUCCESS;
     }
 
     // ---- Device-interface events, through the Service Control Manager
@@ -530,7 +565,7 @@ struct SimRadioSeam {
         size_t node = S().Nodes.size();
         for (size_t i = 0; i < S().Nodes.size(); ++i) {
             const SimDeviceNode& candidate = S().Nodes[i];
-            if (candidate.Running() && candidate.ProvidesPortInterface &&
+            if (candidate.PortPresent() &&
                 EqualNoCase(SimRadio::PortInterfacePath(candidate.InstanceId), name)) {
                 node = i;
             }
@@ -748,6 +783,8 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::GetDeviceRegistryPropertyA,
         SimRadioSeam::SetClassInstallParamsA,
         SimRadioSeam::CallClassInstaller,
+        SimRadioSeam::GetDeviceInstallParamsA,
+        SimRadioSeam::GetDevNodeStatus,
         SimRadioSeam::GetClassDevsA,
         SimRadioSeam::EnumDeviceInterfaces,
         SimRadioSeam::GetDeviceInterfaceDetailA,
@@ -756,12 +793,14 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::DeviceIoControl,
         SimRadioSeam::CloseHandle,
         SimRadioSeam::RegisterServiceCtrlHandlerExA,
+        ::SetServiceStatus,
         SimRadioSeam::RegisterDeviceNotificationA,
         SimRadioSeam::UnregisterDeviceNotification,
         SimRadioSeam::FindFirstRadio,
         SimRadioSeam::FindNextRadio,
         SimRadioSeam::GetRadioInfo,
         SimRadioSeam::FindRadioClose,
+        ::QueryCallerToken,
         ::RpcServerListen,
         ::RpcMgmtWaitServerListen,
         SimRadioSeam::Sleep,
@@ -828,6 +867,7 @@ void SimRadio::ClearRecords() {
     state_->Log.clear();
     StoredParams.clear();
     PropertyReads.clear();
+    InstallParamsReads.clear();
     InstanceIdReads.clear();
     ListQueries.clear();
     ListDetails.clear();

@@ -79,9 +79,17 @@ struct SimDeviceNode {
     bool Present = true;                       // absent nodes are left out of DIGCF_PRESENT lists
     bool Disabled = false;         // disabled in every hardware profile (DICS_FLAG_GLOBAL)
     bool ProfileDisabled = false;  // disabled in the current profile (DICS_FLAG_CONFIGSPECIFIC)
-    bool Running() const { return Present && !Disabled && !ProfileDisabled; }
+    bool Running() const { return PortHeldUntilRestart ? *PortHeldUntilRestart : Present && !Disabled && !ProfileDisabled; }
     // The node exposes the Bluetooth port interface while it runs.
     bool ProvidesPortInterface = false;
+    bool PortPresent() const { return Running() && ProvidesPortInterface; }
+    // Another handle holds the device, so a change that would start or stop it is vetoed:
+    // the class installer still succeeds and records the change (Disabled and
+    // ProfileDisabled), but the node keeps running as it was until the next restart and
+    // the element's install parameters ask for one (DI_NEEDRESTART). A later change that
+    // brings the recorded state back to what runs leaves nothing waiting.
+    bool VetoesChanges = false;
+    std::optional<bool> PortHeldUntilRestart;  // set while a vetoed change waits: running or not
     SimOutcomes SetParams;  // SetupDiSetClassInstallParamsA on this node (after the size checks)
     SimOutcomes Installer;  // SetupDiCallClassInstaller on this node
 };
@@ -243,6 +251,7 @@ public:
 
     std::vector<SimStoredParams> StoredParams;
     std::vector<SimPropertyRead> PropertyReads;
+    std::vector<std::string> InstallParamsReads;  // SetupDiGetDeviceInstallParamsA, by node
     std::vector<SimInstanceIdRead> InstanceIdReads;
     std::vector<SimListQuery> ListQueries;
     std::vector<SP_DEVINFO_LIST_DETAIL_DATA_A> ListDetails;  // as returned

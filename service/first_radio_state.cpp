@@ -1,0 +1,76 @@
+#include "first_radio_state.h"
+
+#include <setupapi.h>
+#include <cfgmgr32.h>
+
+#include <cstring>
+
+#include "device_enumeration.h"
+#include "device_events.h"
+#include "platform.h"
+#include "radio_device_path.h"
+#include "vendor_command.h"
+
+namespace {
+
+struct RadioNodes {
+    bool Present = false;
+    bool Disabled = false;  // some node is disabled (globally or in this profile)
+};
+
+DWORD NoteRadioNode(HDEVINFO, SP_DEVINFO_DATA* element, DWORD, void* context) {
+    auto& nodes = *static_cast<RadioNodes*>(context);
+    nodes.Present = true;
+    ULONG status = 0, problem = 0;
+    if (ServicePlatform.CM_Get_DevNode_Status(&status, &problem, element->DevInst, 0) == CR_SUCCESS &&
+        (status & DN_HAS_PROBLEM) && problem == CM_PROB_DISABLED) {
+        nodes.Disabled = true;
+    }
+    return 0;
+}
+
+enum class Presence { Absent, Present, Unknown };
+
+// Whether a present Bluetooth port interface belongs to the radio.
+Presence RadioPortInterface() {
+    HDEVINFO list = ServicePlatform.SetupDiGetClassDevsA(&BthPortInterfaceClass, nullptr, nullptr,
+                                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (list == INVALID_HANDLE_VALUE) return Presence::Unknown;
+    constexpr DWORD DetailSize = 2022;
+    union {
+        SP_DEVICE_INTERFACE_DETAIL_DATA_A Data;
+        BYTE Bytes[DetailSize];
+    } detail;
+    Presence presence = Presence::Absent;
+    for (DWORD index = 0; presence == Presence::Absent; ++index) {
+        SP_DEVICE_INTERFACE_DATA interfaceData{};
+        interfaceData.cbSize = sizeof interfaceData;
+        if (!ServicePlatform.SetupDiEnumDeviceInterfaces(list, nullptr, &BthPortInterfaceClass, index, &interfaceData)) {
+            if (GetLastError() != ERROR_NO_MORE_ITEMS) presence = Presence::Unknown;
+            break;
+        }
+        std::memset(&detail, 0, sizeof detail);
+        detail.Data.cbSize = sizeof detail.Data;
+        if (!ServicePlatform.SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, &detail.Data, DetailSize - 1,
+                                                              nullptr, nullptr)) {
+            presence = Presence::Unknown;
+        } else if (NamesRadioInterface(detail.Data.DevicePath, std::strlen(detail.Data.DevicePath))) {
+            presence = Presence::Present;
+        }
+    }
+    ServicePlatform.SetupDiDestroyDeviceInfoList(list);
+    return presence;
+}
+
+}  // namespace
+
+bool PublishFirstRadioState() {
+    // Most starts find the value there: no need to walk the devices then.
+    if (!RadioStateAbsent()) return false;
+    RadioNodes nodes;
+    if (EnumerateDevices(NoteRadioNode, &nodes, RadioInterfaceSelector) != 0 || !nodes.Present) return false;
+    const Presence port = RadioPortInterface();
+    if (port == Presence::Present) return WriteRadioStateIfAbsent(1);
+    if (port == Presence::Absent && nodes.Disabled) return WriteRadioStateIfAbsent(0);
+    return false;
+}
