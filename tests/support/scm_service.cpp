@@ -5,6 +5,9 @@
 #include "test_paths.h"
 
 void PointServiceCurrentAtNoPipe() {
+    // Wine's services.exe writes the value when it starts, which in a fresh prefix under
+    // load can come after this write: opening the SCM waits until it runs.
+    if (SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)) CloseServiceHandle(manager);
     DWORD unused = 999;
     LSTATUS status = RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ServiceCurrent", nullptr,
                                      REG_DWORD, &unused, sizeof unused);

@@ -7,12 +7,10 @@
 #include "device_enumeration.h"
 #include "doctor.h"
 #include "radio_contract.h"
+#include "radio_device_path.h"
 #include "tool_environment.h"
 
 namespace {
-
-// What the service's device-event handler looks for after the "\\?\" of a device path.
-constexpr char RadioDevicePath[] = "USB#VID_7A5C&PID_0C31&MI_00";
 
 struct FoundNodes {
     std::string Text;
@@ -95,11 +93,8 @@ LinkReport CheckPortInterface(const RadioStateReading& state) {
         if (!SetupDiGetDeviceInterfaceDetailA(set, &data, &buffer.Detail, sizeof buffer, nullptr, nullptr)) continue;
         const std::string path = buffer.Detail.DevicePath;
         if (firstPath.empty()) firstPath = path;
-        // Device paths from SetupAPI come in either case; the hardware part is what names the radio.
-        if (radioPath.empty() && path.size() >= 4 + sizeof RadioDevicePath - 1 &&
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str() + 4, sizeof RadioDevicePath - 1,
-                           RadioDevicePath, sizeof RadioDevicePath - 1) == CSTR_EQUAL)
-            radioPath = path;
+        // The service's own rule for the radio's path.
+        if (radioPath.empty() && NamesRadioInterface(path.c_str(), path.size())) radioPath = path;
     }
     SetupDiDestroyDeviceInfoList(set);
 

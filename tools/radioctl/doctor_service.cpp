@@ -82,7 +82,8 @@ DWORD WINAPI ProbePipe(void* context) {
     RPC_CSTR stringBinding = nullptr;
     handle_t binding = nullptr;
     probe->Status = RpcStringBindingComposeA(nullptr, AsRpcString(RadioControlProtocolSequence), nullptr,
-                                             AsRpcString(RadioControlEndpoint), nullptr, &stringBinding);
+                                             AsRpcString(RadioControlEndpoint),
+                                             AsRpcString(RadioControlNetworkOptions), &stringBinding);
     if (probe->Status == RPC_S_OK) probe->Status = RpcBindingFromStringBindingA(stringBinding, &binding);
     if (probe->Status == RPC_S_OK) {
         LARGE_INTEGER start, end, frequency;
