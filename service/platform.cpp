@@ -30,6 +30,9 @@ const ServicePlatformCalls RealServicePlatform = {
     ::GetTickCount,
     ::WaitForSingleObject,
     ::SetEvent,
+    ::RegisterEventSourceA,
+    ::ReportEventA,
+    ::DeregisterEventSource,
 };
 
 ServicePlatformCalls ServicePlatform = RealServicePlatform;
