@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "event_log.h"
 #include "platform.h"
 #include "radio_contract.h"
 #include "service_state.h"
@@ -31,8 +32,11 @@ bool IsRadioDevicePath(const DEV_BROADCAST_DEVICEINTERFACE_W* record) {
 bool OpenRadioSupportKey() {
     if (RadioSupportKey) return true;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key) != ERROR_SUCCESS)
+    const LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key);
+    if (status != ERROR_SUCCESS) {
+        ReportStateWriteFailed("RegOpenKeyExA", status);
         return false;
+    }
     RadioSupportKey = key;
     return true;
 }
@@ -57,6 +61,7 @@ bool WriteRadioState(DWORD state) {
         if (!OpenRadioSupportKey()) return false;
         status = SetStateValue(state);
     }
+    if (status != ERROR_SUCCESS) ReportStateWriteFailed("RegSetValueExA", status);
     return status == ERROR_SUCCESS;
 }
 
@@ -74,5 +79,6 @@ DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData
     // The value first: whoever the event releases must already find the new state.
     if (!WriteRadioState(state)) return NO_ERROR;
     if (SwitchDoneEvent) ServicePlatform.SetEvent(SwitchDoneEvent);
+    ReportSwitchCompleted(state);
     return NO_ERROR;
 }

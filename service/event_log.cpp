@@ -144,7 +144,7 @@ void ReportStateWriteFailed(const char* call, LSTATUS error) {
     Write(EVENT_STATE_WRITE_FAILED, EVENTLOG_ERROR_TYPE, {call, code.Text});
 }
 
-void CloseEventLog() {
+void CloseEventSource() {
     AcquireSRWLockExclusive(&LogLock);
     if (Source) ServicePlatform.DeregisterEventSource(Source);
     Source = nullptr;

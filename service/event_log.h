@@ -33,4 +33,4 @@ void ReportStateWriteFailed(const char* call, LSTATUS error);
 
 // Deregisters the source and forgets what was written, so that reporting starts afresh.
 // Only once nothing reports any more (the dispatcher has returned), or between tests.
-void CloseEventLog();
+void CloseEventSource();

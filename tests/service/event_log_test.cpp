@@ -90,7 +90,7 @@ TEST_F(EventLog, AFailedRegistrationOrWriteIsIgnoredAndTheNextEventTriesAgain) {
     EXPECT_EQ(log.RegisteredSources().size(), 2u);
     EXPECT_EQ(log.ReportCalls, 2u);
 
-    CloseEventLog();
+    CloseEventSource();
     EXPECT_EQ(log.OpenSources(), 0u) << "deregistered";
     EXPECT_EQ(log.ForeignHandles, 0u);
 }

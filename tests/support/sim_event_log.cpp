@@ -62,7 +62,7 @@ struct SimEventLogSeam {
 
 SimEventLog::SimEventLog() {
     // Whatever an earlier test left registered goes to the platform it came from.
-    CloseEventLog();
+    CloseEventSource();
     current = this;
     ServicePlatform.RegisterEventSourceA = SimEventLogSeam::Register;
     ServicePlatform.ReportEventA = SimEventLogSeam::Report;
@@ -72,7 +72,7 @@ SimEventLog::SimEventLog() {
 SimEventLog::~SimEventLog() {
     // A SimRadio that ended first put the real calls back: the handle is still ours.
     ServicePlatform.DeregisterEventSource = SimEventLogSeam::Deregister;
-    CloseEventLog();
+    CloseEventSource();
     ServicePlatform.RegisterEventSourceA = RealServicePlatform.RegisterEventSourceA;
     ServicePlatform.ReportEventA = RealServicePlatform.ReportEventA;
     ServicePlatform.DeregisterEventSource = RealServicePlatform.DeregisterEventSource;
@@ -82,6 +82,11 @@ SimEventLog::~SimEventLog() {
 std::vector<SimLoggedEvent> SimEventLog::Events() const {
     std::lock_guard<std::mutex> guard(lock_);
     return events_;
+}
+
+void SimEventLog::Clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    events_.clear();
 }
 
 std::vector<std::string> SimEventLog::RegisteredSources() const {

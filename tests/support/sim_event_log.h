@@ -31,6 +31,7 @@ public:
 
     // What the service did, read after the code under test has returned.
     std::vector<SimLoggedEvent> Events() const;
+    void Clear();  // forgets the events recorded so far
     std::vector<std::string> RegisteredSources() const;  // the source name of every registration
     unsigned ServerNamesGiven = 0;   // registrations that named a server (always the local machine)
     unsigned ReportCalls = 0;        // ReportEventA calls, failed ones included
