@@ -1,7 +1,6 @@
 #include "event_log.h"
 
 #include <array>
-#include <cstdio>
 #include <initializer_list>
 
 #include "device_enumeration.h"
@@ -69,8 +68,9 @@ void Write(DWORD id, WORD type, std::initializer_list<const char*> inserts) {
     ReleaseSRWLockExclusive(&LogLock);
     if (!admitted || !source) return;
 
+    // wsprintfA, not the C runtime's formatting, which would double the image's size.
     char leftOutText[12];
-    std::snprintf(leftOutText, sizeof leftOutText, "%lu", leftOut);
+    wsprintfA(leftOutText, "%lu", leftOut);
     std::array<const char*, MaxInserts + 1> strings{};
     size_t count = 0;
     for (const char* insert : inserts)
@@ -87,7 +87,7 @@ struct CodeText {
 };
 CodeText FormatCode(DWORD code) {
     CodeText text;
-    std::snprintf(text.Text, sizeof text.Text, "%lu (0x%08lX)", code, code);
+    wsprintfA(text.Text, "%lu (0x%08lX)", code, code);
     return text;
 }
 
@@ -100,7 +100,7 @@ InstanceIdText InstanceIdOf(const SP_DEVINFO_DATA& node) {
     InstanceIdText id;
     // The switch's device lists are of the local machine.
     ReadDeviceInstanceId(node.DevInst, nullptr, id.Text);
-    if (!id.Text[0]) std::snprintf(id.Text, sizeof id.Text, "(instance ID not readable)");
+    if (!id.Text[0]) lstrcpynA(id.Text, "(instance ID not readable)", sizeof id.Text);
     return id;
 }
 
