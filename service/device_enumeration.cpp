@@ -11,7 +11,6 @@ namespace {
 
 // Read in one call in the normal case; the two spare bytes guarantee the closing empty string.
 constexpr DWORD PropertyBufferSize = 8192;
-constexpr DWORD InstanceIdBufferSize = 200;
 
 void* Allocate(size_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 void Release(void* block) { HeapFree(GetProcessHeap(), 0, block); }
@@ -152,6 +151,12 @@ IdList GetDeviceIdList(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD property) {
     return list;
 }
 
+void ReadDeviceInstanceId(DEVINST node, HMACHINE machine, char (&id)[DeviceInstanceIdSize]) {
+    // Cleared first: Wine's stub succeeds and writes nothing.
+    id[0] = '\0';
+    if (ServicePlatform.CM_Get_Device_ID_ExA(node, id, DeviceInstanceIdSize, 0, machine) != CR_SUCCESS) id[0] = '\0';
+}
+
 bool MatchIdentifierList(IdList list, const IdentifierToken* token) {
     if (!list) return false;
     for (; *list; ++list) {
@@ -177,12 +182,9 @@ DWORD EnumerateDevices(DeviceCallback callback, void* context, DWORD selector) {
             element.cbSize = sizeof element;
             result = 0;
             for (DWORD index = 0; ServicePlatform.SetupDiEnumDeviceInfo(set, index, &element); ++index) {
-                // Not used for matching; a failed read leaves it empty (Wine's stub writes nothing).
-                char instanceId[InstanceIdBufferSize] = {};
-                if (ServicePlatform.CM_Get_Device_ID_ExA(element.DevInst, instanceId, sizeof instanceId, 0,
-                                                         detail.RemoteMachineHandle) != CR_SUCCESS) {
-                    instanceId[0] = '\0';
-                }
+                // Not used for matching.
+                char instanceId[DeviceInstanceIdSize];
+                ReadDeviceInstanceId(element.DevInst, detail.RemoteMachineHandle, instanceId);
 
                 IdList hardwareIds = GetDeviceIdList(set, &element, SPDRP_HARDWAREID);
                 IdList compatibleIds = GetDeviceIdList(set, &element, SPDRP_COMPATIBLEIDS);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 // The composite USB device, and its interface 0 (the Bluetooth function).
@@ -27,6 +28,12 @@ using IdList = char**;
 
 // Called for each matching node; 0 goes on, any other value ends the walk and becomes its result.
 using DeviceCallback = DWORD (*)(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD memberIndex, void* context);
+
+// Room for a node's instance ID, terminator included.
+inline constexpr DWORD DeviceInstanceIdSize = 200;
+// The node's instance ID (CM_Get_Device_ID_ExA on `machine`, null for the local one);
+// empty when it cannot be read.
+void ReadDeviceInstanceId(DEVINST node, HMACHINE machine, char (&id)[DeviceInstanceIdSize]);
 
 // 0 when every present node was visited; 2 when the token or the device list could not be
 // had; otherwise the first nonzero callback result.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "event_log.h"
 #include "platform.h"
 #include "radio_contract.h"
 #include "radio_device_path.h"
@@ -34,8 +35,11 @@ struct RadioKeyGuard {
 bool OpenKey() {
     if (RadioSupportKey) return true;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key) != ERROR_SUCCESS)
+    const LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key);
+    if (status != ERROR_SUCCESS) {
+        ReportStateWriteFailed("RegOpenKeyExA", status);
         return false;
+    }
     RadioSupportKey = key;
     return true;
 }
@@ -55,10 +59,12 @@ LSTATUS CallOnKey(KeyCall call) {
 // Under RadioKeyLock.
 bool WriteState(DWORD state) {
     if (!OpenKey()) return false;
-    return CallOnKey([state] {
-               return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD,
-                                     reinterpret_cast<const BYTE*>(&state), sizeof state);
-           }) == ERROR_SUCCESS;
+    const LSTATUS status = CallOnKey([state] {
+        return RegSetValueExA(RadioSupportKey, RadioStateValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
+                              sizeof state);
+    });
+    if (status != ERROR_SUCCESS) ReportStateWriteFailed("RegSetValueExA", status);
+    return status == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -108,5 +114,6 @@ DWORD HandleRadioDeviceEvent(DWORD eventType, const DEV_BROADCAST_HDR* eventData
     // The value first: whoever the event releases must already find the new state.
     if (!WriteRadioState(state)) return NO_ERROR;
     if (SwitchDoneEvent) ServicePlatform.SetEvent(SwitchDoneEvent);
+    ReportSwitchCompleted(state);
     return NO_ERROR;
 }

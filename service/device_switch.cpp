@@ -1,6 +1,7 @@
 #include "device_switch.h"
 
 #include "device_enumeration.h"
+#include "event_log.h"
 #include "platform.h"
 #include "service_state.h"
 #include "vendor_command.h"
@@ -42,6 +43,7 @@ DWORD Release() {
 // on: the node is enabled again, so the radio, its node and the state agree, and the
 // switch counts as failed.
 DWORD PutBackRunning(HDEVINFO set, SP_DEVINFO_DATA* element) {
+    ReportChangeWaitsForRestart(SwitchOff, *element);
     Restore(set, element, DICS_ENABLE);
     return Release();
 }
@@ -77,29 +79,45 @@ constexpr DirectionTexts DisableTexts = {"Disabled", "Disabled on reboot", "Disa
 
 DWORD ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD, void* context) {
     auto& change = *static_cast<SwitchContext*>(context);
+    const DWORD direction = change.StateChange == DICS_ENABLE ? SwitchOn : SwitchOff;
     DWORD finalScope;
     if (change.StateChange == DICS_ENABLE) {
-        if (!StoreChange(set, element, DICS_ENABLE, DICS_FLAG_GLOBAL)) return Release();
+        if (!StoreChange(set, element, DICS_ENABLE, DICS_FLAG_GLOBAL)) {
+            ReportSwitchNodeFailed(direction, *element, "SetupDiSetClassInstallParamsA", GetLastError());
+            return Release();
+        }
         if (!CallInstaller(set, element)) {
+            ReportSwitchNodeFailed(direction, *element, "SetupDiCallClassInstaller", GetLastError());
             Restore(set, element, DICS_DISABLE);
             return Release();
         }
         finalScope = DICS_FLAG_CONFIGSPECIFIC;
     } else {
         if (!StoreChange(set, element, DICS_DISABLE, DICS_FLAG_GLOBAL)) {
+            ReportSwitchNodeFailed(direction, *element, "SetupDiSetClassInstallParamsA", GetLastError());
             Restore(set, element, DICS_ENABLE);
             return Release();
         }
-        if (!CallInstallerWithRetries(set, element)) return Release();
+        if (!CallInstallerWithRetries(set, element)) {
+            ReportSwitchNodeFailed(direction, *element, "SetupDiCallClassInstaller", GetLastError());
+            return Release();
+        }
         if (WaitsForRestart(set, element)) return PutBackRunning(set, element);
         finalScope = DICS_FLAG_GLOBAL;
     }
 
-    if (!StoreChange(set, element, change.StateChange, finalScope)) return Release();
-    if (!CallInstaller(set, element)) return Release();
+    if (!StoreChange(set, element, change.StateChange, finalScope)) {
+        ReportSwitchNodeFailed(direction, *element, "SetupDiSetClassInstallParamsA", GetLastError());
+        return Release();
+    }
+    if (!CallInstaller(set, element)) {
+        ReportSwitchNodeFailed(direction, *element, "SetupDiCallClassInstaller", GetLastError());
+        return Release();
+    }
     if (WaitsForRestart(set, element)) {
-        if (change.StateChange != DICS_ENABLE) return PutBackRunning(set, element);
+        if (direction == SwitchOff) return PutBackRunning(set, element);
         // The radio comes back at the next boot, and its arrival then writes the state.
+        ReportChangeWaitsForRestart(direction, *element);
         change.RestartNeeded = 1;
         ++change.ChangedCount;
         return Release();

@@ -34,6 +34,9 @@ const ServicePlatformCalls RealServicePlatform = {
     ::GetTickCount,
     ::WaitForSingleObject,
     ::SetEvent,
+    ::RegisterEventSourceA,
+    ::ReportEventA,
+    ::DeregisterEventSource,
 };
 
 ServicePlatformCalls ServicePlatform = RealServicePlatform;

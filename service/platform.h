@@ -1,7 +1,7 @@
 // The service's seam to what a test machine cannot provide: the radio's device node
 // and the class installer, the Bluetooth port interface, device-interface
-// notifications and the device events that follow them, radio enumeration, and long
-// waits. Production code makes these calls through ServicePlatform; tests point entries
+// notifications and the device events that follow them, radio enumeration, long
+// waits, and the event log. Production code makes these calls through ServicePlatform; tests point entries
 // at a simulated radio. Everything else (registry, SCM, RPC, events, token privileges)
 // is called directly.
 #pragma once
@@ -63,6 +63,11 @@ struct ServicePlatformCalls {
     decltype(&::WaitForSingleObject) WaitForSingleObject;
     // Setting the completion event, so that tests can see what was done before it.
     decltype(&::SetEvent) SetEvent;
+
+    // The Application event log, so that tests see every event the service writes.
+    decltype(&::RegisterEventSourceA) RegisterEventSourceA;
+    decltype(&::ReportEventA) ReportEventA;
+    decltype(&::DeregisterEventSource) DeregisterEventSource;
 };
 
 // The platform's own functions; what ServicePlatform holds unless a test swaps it.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "device_events.h"
+#include "event_log.h"
 #include "first_radio_state.h"
 #include "platform.h"
 #include "service_state.h"
@@ -98,6 +99,7 @@ RPC_STATUS ListenUntilStopped() {
         ListenStarted = status == RPC_S_OK;
     }
     ReleaseSRWLockExclusive(&ListenLock);
+    if (!stopped) ReportListenStart(status);
     if (stopped || status != RPC_S_OK) return status;
     status = ServicePlatform.RpcMgmtWaitServerListen();
     // Windows answers RPC_S_NOT_LISTENING when the stop came before the wait began, without
@@ -115,12 +117,16 @@ void RunAsService() {
     const SERVICE_TABLE_ENTRYA serviceTable[] = {{const_cast<LPSTR>(RadioServiceName), RadioServiceMain},
                                                  {nullptr, nullptr}};
     if (!StartServiceCtrlDispatcherA(serviceTable)) GetLastError();
+    CloseEventSource();
 }
 
 void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     SetStatus(0, NO_ERROR, 0);
     RadioServiceStatusHandle = ServicePlatform.RegisterServiceCtrlHandlerExA(RadioServiceName, RadioServiceCtrlHandler, nullptr);
-    if (!RadioServiceStatusHandle) return;
+    if (!RadioServiceStatusHandle) {
+        ReportStartFailed("RegisterServiceCtrlHandlerExA", GetLastError());
+        return;
+    }
     AcquireSRWLockExclusive(&StatusLock);
     SetStatus(SERVICE_RUNNING, NO_ERROR, 0);
     ReportStatus();
@@ -132,14 +138,15 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     filter.dbcc_classguid = GUID_BTHPORT_DEVICE_INTERFACE;
     DeviceNotifyHandle =
         ServicePlatform.RegisterDeviceNotificationA(RadioServiceStatusHandle, &filter, DEVICE_NOTIFY_SERVICE_HANDLE);
-    if (!DeviceNotifyHandle) return ReportStopped(FailureCode(GetLastError()));
+    if (!DeviceNotifyHandle)
+        return ReportStopped(ReportStartFailed("RegisterDeviceNotificationA", FailureCode(GetLastError())));
 
     SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!SwitchDoneEvent) {
         DWORD error = GetLastError();
         ServicePlatform.UnregisterDeviceNotification(DeviceNotifyHandle);
         DeviceNotifyHandle = nullptr;
-        return ReportStopped(FailureCode(error));
+        return ReportStopped(ReportStartFailed("CreateEventA", FailureCode(error)));
     }
 
     PublishFirstRadioState();
@@ -147,12 +154,12 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
                                                RPC_C_LISTEN_MAX_CALLS_DEFAULT,
                                                reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)), nullptr);
-    if (status != RPC_S_OK) return ReportStopped(status);
+    if (status != RPC_S_OK) return ReportStopped(ReportStartFailed("RpcServerUseProtseqEpA", status));
     // The pipe can be opened from other machines and the interface has no
     // authentication: serve local callers only.
     status = RpcServerRegisterIfEx(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr, RPC_IF_ALLOW_LOCAL_ONLY,
                                    RPC_C_LISTEN_MAX_CALLS_DEFAULT, nullptr);
-    if (status != RPC_S_OK) return ReportStopped(status);
+    if (status != RPC_S_OK) return ReportStopped(ReportStartFailed("RpcServerRegisterIfEx", status));
     ReportStopped(ListenUntilStopped());
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device_switch.h"
+#include "event_log.h"
 #include "platform.h"
 #include "service_state.h"
 
@@ -19,5 +20,6 @@ extern "C" void RequestRadioSwitch(handle_t, const char* request) {
     // Clear completions left over from device events no request was waiting for.
     if (!ResetEvent(SwitchDoneEvent)) return;
     SwitchRadioDevice(direction);
-    ServicePlatform.WaitForSingleObject(SwitchDoneEvent, SwitchCompletionTimeout);
+    if (ServicePlatform.WaitForSingleObject(SwitchDoneEvent, SwitchCompletionTimeout) == WAIT_TIMEOUT)
+        ReportRequestTimedOut(direction);
 }

@@ -12,6 +12,7 @@
 #include "scm_service.h"
 #include "service_runtime.h"
 #include "service_state.h"
+#include "sim_event_log.h"
 
 namespace {
 
@@ -235,7 +236,10 @@ protected:
     std::atomic<RPC_STATUS> listened{NotReturned};
     std::thread serviceMain;
     std::vector<std::thread> callers;
+    SimEventLog events;
 };
+
+RPC_STATUS RPC_ENTRY RefusedListen(unsigned, unsigned, unsigned) { return RPC_S_ALREADY_LISTENING; }
 
 TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
     EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "a stop the service honours is answered with 0";
@@ -245,6 +249,7 @@ TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
     EXPECT_TRUE(Returned(2000)) << "it listened on, and the stop was lost";
     EXPECT_EQ(listened, RPC_S_OK) << "the service reports stopped with exit code 0";
     EXPECT_EQ(WaitForSingleObject(ListenGate.Reached, 0), DWORD{WAIT_TIMEOUT}) << "listening never began";
+    EXPECT_EQ(events.ReportCalls, 0u) << "neither served nor failed";
 }
 
 TEST_F(ServiceMainListening, AStopWhileListeningBeginsEndsIt) {
@@ -261,6 +266,23 @@ TEST_F(ServiceMainListening, AStopWhileListeningBeginsEndsIt) {
     EXPECT_EQ(stopped, DWORD{RPC_S_OK});
     EXPECT_TRUE(Returned(5000));
     EXPECT_EQ(listened, RPC_S_OK);
+    std::vector<SimLoggedEvent> logged = events.Events();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].Id, 100u);
+    EXPECT_EQ(logged[0].Type, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(logged[0].Inserts, (std::vector<std::string>{"\\pipe\\ZkBtRcIf", "0"}));
+}
+
+TEST_F(ServiceMainListening, AFailedStartOfListeningIsLoggedWithItsStatus) {
+    ServicePlatform.RpcServerListen = RefusedListen;
+    StartServiceMain();
+    EXPECT_TRUE(Returned(5000));
+    EXPECT_EQ(listened, RPC_S_ALREADY_LISTENING) << "the service reports stopped with it";
+    std::vector<SimLoggedEvent> logged = events.Events();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].Id, 101u);
+    EXPECT_EQ(logged[0].Type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(logged[0].Inserts, (std::vector<std::string>{"RpcServerListen", "1713 (0x000006B1)", "0"}));
 }
 
 // Between the start of listening and the wait, Windows' wait does not wait for the calls
@@ -368,12 +390,20 @@ TEST_F(ServiceMainListening, StopsWhilePausedAndARemoteStopAfterAStopIsNoFailure
 }
 
 TEST(ServiceStart, OutsideTheScmTheServiceMainReturnsWithoutStartingAnything) {
+    SimEventLog events;
     RadioServiceStatusHandle = nullptr;
     RadioServiceMain(0, nullptr);
     EXPECT_EQ(RadioServiceStatusHandle, nullptr);
     EXPECT_EQ(DeviceNotifyHandle, nullptr);
     EXPECT_EQ(SwitchDoneEvent, nullptr);
     EXPECT_EQ(RpcMgmtIsServerListening(nullptr), RPC_S_NOT_LISTENING);
+    // The one report there is: the SCM has no status for a service it did not start.
+    std::vector<SimLoggedEvent> logged = events.Events();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].Id, 101u);
+    EXPECT_EQ(logged[0].Type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(logged[0].Inserts,
+              (std::vector<std::string>{"RegisterServiceCtrlHandlerExA", "1060 (0x00000424)", "0"}));
 }
 
 TEST(ServiceStart, OutsideTheScmTheDispatcherReturnsAtOnce) {

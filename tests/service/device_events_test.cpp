@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "device_events.h"
 #include "device_records.h"
 #include "platform.h"
 #include "registry_fixture.h"
 #include "service_state.h"
+#include "sim_event_log.h"
 
 namespace {
 
 bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+using Inserts = std::vector<std::string>;
 
 // The device-event handler against the real registry, with a fresh event and no key
 // handle left open from an earlier test.
@@ -30,7 +36,19 @@ protected:
         return HandleRadioDeviceEvent(eventType, record.Header());
     }
 
+    // The events logged so far: (ID, level, inserts) each.
+    void ExpectEvents(const std::vector<SimLoggedEvent>& expected) {
+        std::vector<SimLoggedEvent> logged = events.Events();
+        ASSERT_EQ(logged.size(), expected.size());
+        for (size_t i = 0; i < logged.size(); ++i) {
+            EXPECT_EQ(logged[i].Id, expected[i].Id) << i;
+            EXPECT_EQ(logged[i].Type, expected[i].Type) << i;
+            EXPECT_EQ(logged[i].Inserts, expected[i].Inserts) << i;
+        }
+    }
+
     ScopedRadioSupportKey key;
+    SimEventLog events;
 };
 
 TEST_F(RadioDeviceEvents, ArrivalWritesOneAndRemovalCompleteWritesZero) {
@@ -42,6 +60,8 @@ TEST_F(RadioDeviceEvents, ArrivalWritesOneAndRemovalCompleteWritesZero) {
     EXPECT_EQ(ReadRadioState(), 0);
     EXPECT_TRUE(IsSet(SwitchDoneEvent));
     EXPECT_FALSE(IsSet(SwitchDoneEvent)) << "automatic reset: one set releases one waiter";
+    // The removal came within the minute of the arrival: the next such event counts it.
+    ExpectEvents({{EVENTLOG_INFORMATION_TYPE, 200, {"on", "1", "0"}}});
 }
 
 // The value a released request would read, taken at the moment the event is set.
@@ -136,6 +156,7 @@ TEST_F(RadioDeviceEvents, WithoutTheKeyNothingIsWrittenAndNobodyReleased) {
     EXPECT_EQ(RadioSupportKey, nullptr);
     EXPECT_FALSE(RadioSupportKeyExists()) << "the service never creates the key";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));
+    ExpectEvents({{EVENTLOG_ERROR_TYPE, 300, {"RegOpenKeyExA", "2 (0x00000002)", "0"}}});
 
     CreateRadioSupportKey();
     EXPECT_EQ(Deliver(DBT_DEVICEREMOVECOMPLETE), NO_ERROR) << "the next event tries again";
@@ -150,6 +171,7 @@ TEST_F(RadioDeviceEvents, AKeyWithoutTheRightToSetValuesIsNotUsed) {
     EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
     EXPECT_EQ(ReadRadioState(), 7);
     EXPECT_FALSE(IsSet(SwitchDoneEvent));
+    ExpectEvents({{EVENTLOG_ERROR_TYPE, 300, {"RegOpenKeyExA", "5 (0x00000005)", "0"}}});
 }
 
 TEST_F(RadioDeviceEvents, AFailedWriteReleasesNobody) {

@@ -5,12 +5,15 @@
 
 #include "device_enumeration.h"
 #include "device_switch.h"
+#include "event_log.h"
 #include "service_state.h"
+#include "sim_event_log.h"
 #include "sim_radio.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
+using Inserts = std::vector<std::string>;
 
 const std::string Radio = SimRadioInstanceId;
 const std::string Port = SimRadio::PortInterfacePath(SimRadioInstanceId);
@@ -37,7 +40,23 @@ protected:
     }
     bool EventSet() { return WaitForSingleObject(SwitchDoneEvent, 0) == WAIT_OBJECT_0; }
 
+    // The one event a failed node leaves: a warning with the direction, the node, the
+    // call that failed and its error. Each call starts the rate limit afresh.
+    void ExpectNodeFailure(const Inserts& inserts, const char* name = "") {
+        ExpectEvent(201, EVENTLOG_WARNING_TYPE, inserts, name);
+    }
+    void ExpectEvent(DWORD id, WORD type, const Inserts& inserts, const char* name = "") {
+        std::vector<SimLoggedEvent> logged = events.Events();
+        ASSERT_EQ(logged.size(), 1u) << name;
+        EXPECT_EQ(logged[0].Id, id) << name;
+        EXPECT_EQ(logged[0].Type, type) << name;
+        EXPECT_EQ(logged[0].Inserts, inserts) << name;
+        events.Clear();
+        CloseEventSource();
+    }
+
     SimRadio sim;
+    SimEventLog events;
     size_t radio = 0;
 };
 
@@ -50,6 +69,7 @@ TEST_F(DeviceSwitch, OffSendsTheVendorCommandPausesThenDisablesTwice) {
     EXPECT_FALSE(sim.Node(radio).Running());
     EXPECT_FALSE(EventSet()) << "success waits for the device event";
     EXPECT_EQ(sim.OpenDeviceLists(), 0u);
+    EXPECT_EQ(events.ReportCalls, 0u) << "nothing is logged on the way";
 
     const SimStoredParams& stored = sim.StoredParams.at(0);
     EXPECT_EQ(stored.Size, 20u);
@@ -109,6 +129,7 @@ TEST_F(DeviceSwitch, DisableGivesUpAfterNineCallsAndTheWalkGoesOn) {
     EXPECT_EQ(sim.Sleeps, std::vector<DWORD>(8, 500));
     EXPECT_TRUE(sim.Node(radio).Running()) << "no restore after the retries";
     EXPECT_FALSE(sim.Node(other).Running());
+    ExpectNodeFailure({"off", Radio, "SetupDiCallClassInstaller", "31 (0x0000001F)", "0"});
 }
 
 TEST_F(DeviceSwitch, FailedStepsReleaseTheRequestAndRestoreWhereDue) {
@@ -119,24 +140,29 @@ TEST_F(DeviceSwitch, FailedStepsReleaseTheRequestAndRestoreWhereDue) {
         unsigned SetParamsFailures;  // the first n stores fail
         unsigned InstallerFailures;  // the first n calls fail
         Log Expected;
+        Inserts Event;
     } cases[] = {
         {"enable, first call fails", DICS_ENABLE, false, 0, 1,
          {"SetParams " + Radio + " enable global", "CallInstaller " + Radio + " failed",
-          "SetParams " + Radio + " disable global", "CallInstaller " + Radio}},
-        {"enable, first store fails", DICS_ENABLE, false, 1, 0, {"SetParams " + Radio + " enable global failed"}},
+          "SetParams " + Radio + " disable global", "CallInstaller " + Radio},
+         {"on", Radio, "SetupDiCallClassInstaller", "21 (0x00000015)", "0"}},
+        {"enable, first store fails", DICS_ENABLE, false, 1, 0, {"SetParams " + Radio + " enable global failed"},
+         {"on", Radio, "SetupDiSetClassInstallParamsA", "21 (0x00000015)", "0"}},
         {"disable, first store fails", DICS_DISABLE, true, 1, 0,
          {"SetParams " + Radio + " disable global failed", "SetParams " + Radio + " enable global",
-          "CallInstaller " + Radio}},
+          "CallInstaller " + Radio},
+         {"off", Radio, "SetupDiSetClassInstallParamsA", "21 (0x00000015)", "0"}},
     };
     for (const Case& c : cases) {
         sim.ClearLog();
         sim.Node(radio).Disabled = !c.StartEnabled;
-        sim.Node(radio).SetParams.FailTimes(c.SetParamsFailures);
-        sim.Node(radio).Installer.FailTimes(c.InstallerFailures);
+        sim.Node(radio).SetParams.FailTimes(c.SetParamsFailures, ERROR_NOT_READY);
+        sim.Node(radio).Installer.FailTimes(c.InstallerFailures, ERROR_NOT_READY);
         SwitchContext context = Change(c.StateChange);
         EXPECT_EQ(context.ChangedCount, 0u) << c.Name;
         EXPECT_TRUE(EventSet()) << c.Name;
         EXPECT_EQ(sim.Log(), c.Expected) << c.Name;
+        ExpectNodeFailure(c.Event, c.Name);
         EXPECT_EQ(sim.Node(radio).Running(), c.StartEnabled) << c.Name;
     }
 }
@@ -147,13 +173,18 @@ TEST_F(DeviceSwitch, FinalStepFailureReleasesWithoutRestore) {
         DWORD StateChange;
         bool FailStore;  // else the final call fails
         Log Tail;        // the log after the first change went through
+        Inserts Event;
     } cases[] = {
-        {"disable, final store", DICS_DISABLE, true, {"SetParams " + Radio + " disable global failed"}},
+        {"disable, final store", DICS_DISABLE, true, {"SetParams " + Radio + " disable global failed"},
+         {"off", Radio, "SetupDiSetClassInstallParamsA", "31 (0x0000001F)", "0"}},
         {"disable, final call", DICS_DISABLE, false,
-         {"SetParams " + Radio + " disable global", "CallInstaller " + Radio + " failed"}},
-        {"enable, final store", DICS_ENABLE, true, {"SetParams " + Radio + " enable config failed"}},
+         {"SetParams " + Radio + " disable global", "CallInstaller " + Radio + " failed"},
+         {"off", Radio, "SetupDiCallClassInstaller", "31 (0x0000001F)", "0"}},
+        {"enable, final store", DICS_ENABLE, true, {"SetParams " + Radio + " enable config failed"},
+         {"on", Radio, "SetupDiSetClassInstallParamsA", "31 (0x0000001F)", "0"}},
         {"enable, final call", DICS_ENABLE, false,
-         {"SetParams " + Radio + " enable config", "CallInstaller " + Radio + " failed"}},
+         {"SetParams " + Radio + " enable config", "CallInstaller " + Radio + " failed"},
+         {"on", Radio, "SetupDiCallClassInstaller", "31 (0x0000001F)", "0"}},
     };
     for (const Case& c : cases) {
         const bool enable = c.StateChange == DICS_ENABLE;
@@ -172,6 +203,7 @@ TEST_F(DeviceSwitch, FinalStepFailureReleasesWithoutRestore) {
         EXPECT_EQ(Log(log.end() - c.Tail.size(), log.end()), c.Tail) << c.Name;
         EXPECT_EQ(log[2], (enable ? "Arrival " : "Removal ") + Port) << c.Name;
         EXPECT_EQ(sim.Node(radio).Running(), enable) << c.Name << ": the first change stays";
+        ExpectNodeFailure(c.Event, c.Name);
     }
 }
 
@@ -188,6 +220,7 @@ TEST_F(DeviceSwitch, ChangeThatWaitsForARestartReleasesAtOnce) {
     EXPECT_FALSE(sim.Node(radio).PortHeldUntilRestart.has_value()) << "nothing waits for a restart";
     EXPECT_TRUE(sim.ProducedEvents.empty());
     EXPECT_TRUE(EventSet()) << "no removal will come: the request is released at once";
+    ExpectEvent(203, EVENTLOG_WARNING_TYPE, {"off", Radio, "0"});
 
     // On: the node stays enabled for the next boot, whose arrival writes the state.
     sim.ClearLog();
@@ -199,6 +232,7 @@ TEST_F(DeviceSwitch, ChangeThatWaitsForARestartReleasesAtOnce) {
     EXPECT_FALSE(sim.Node(radio).Disabled);
     EXPECT_TRUE(sim.ProducedEvents.empty());
     EXPECT_TRUE(EventSet());
+    ExpectEvent(203, EVENTLOG_WARNING_TYPE, {"on", Radio, "0"});
 }
 
 TEST_F(DeviceSwitch, ChangesEveryRadioNodeInOrderAndNeverTheCompositeDevice) {

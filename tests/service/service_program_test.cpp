@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "run_program.h"
 #include "scm_service.h"
@@ -129,6 +130,51 @@ TEST_F(ServiceProgram, PathThatDoesNotFitIsNotRegisteredButARegisteredServiceSta
     EXPECT_EQ(ReadConfig(Name).BinaryPath, ServiceProgramPath());
     DeleteFileA(program.c_str());
     RemoveDirectoryA(cases[1].Folder.c_str());
+}
+
+// The image's message table holds the text of every event the service writes, under
+// the event's own ID (no severity bits), with the inserts in the order they are written
+// and the count of left-out events last: what Event Viewer shows once the source is
+// registered with this image as its message file.
+TEST(ServiceImage, CarriesTheMessageOfEveryEvent) {
+    HMODULE image = LoadLibraryExA(ServiceProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr) << GetLastError();
+    struct Case {
+        DWORD Id;
+        std::vector<const char*> Inserts;
+        const char* Begins;
+    } cases[] = {
+        {100, {"\\pipe\\ZkBtRcIf", "4"}, "The service started and serves the radio control interface on \\pipe\\ZkBtRcIf."},
+        {101, {"RpcServerListen", "1713 (0x000006B1)", "4"},
+         "The service could not start: RpcServerListen failed with status 1713 (0x000006B1)."},
+        {200, {"off", "0", "4"}, "The radio is now off: its Bluetooth port interface came or went, and ZentRadioState "
+                                 "now holds 0."},
+        {201, {"on", "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "SetupDiCallClassInstaller", "31 (0x0000001F)", "4"},
+         "Switching the radio on failed on the device node USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000: "
+         "SetupDiCallClassInstaller failed with error 31 (0x0000001F)."},
+        {202, {"off", "4"}, "A request to switch the radio off waited 120 seconds"},
+        {203, {"off", "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "4"},
+         "Switching the radio off on the device node USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000 takes effect only after "
+         "Windows restarts."},
+        {300, {"RegSetValueExA", "5 (0x00000005)", "4"},
+         "The service could not write ZentRadioState under "
+         "HKLM\\SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support: RegSetValueExA failed with "
+         "error 5 (0x00000005)."},
+    };
+    for (const Case& c : cases) {
+        std::vector<DWORD_PTR> arguments;
+        for (const char* insert : c.Inserts) arguments.push_back(reinterpret_cast<DWORD_PTR>(insert));
+        char text[2048] = {};
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, image, c.Id,
+                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text,
+                                      reinterpret_cast<va_list*>(arguments.data()));
+        ASSERT_NE(length, 0u) << c.Id << ": " << GetLastError();
+        const std::string message(text, length);
+        EXPECT_EQ(message.rfind(c.Begins, 0), 0u) << c.Id << ": " << message;
+        const std::string tail = "Events of this kind left out since the last one: 4.";
+        EXPECT_NE(message.find("\r\n" + tail), std::string::npos) << c.Id << ": " << message;
+    }
+    FreeLibrary(image);
 }
 
 }  // namespace

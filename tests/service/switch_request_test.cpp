@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "device_events.h"
+#include "event_log.h"
 #include "registry_fixture.h"
 #include "service_state.h"
+#include "sim_event_log.h"
 #include "sim_radio.h"
 #include "switch_request.h"
 
 namespace {
 
 bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+using Inserts = std::vector<std::string>;
 
 // Requests as the RPC runtime runs them, with the simulated radio behind the seam and
 // the real registry and event; waits run 1000 times faster than asked. Outside a service
@@ -47,6 +54,7 @@ protected:
 
     ScopedRadioSupportKey key;
     SimRadio sim;
+    SimEventLog events;
     size_t radio = 0;
 };
 
@@ -103,14 +111,34 @@ TEST_F(SwitchRequest, HoldsTheFullLimitWithoutAMatchingNode) {
     EXPECT_FALSE(sim.Node(radio).Disabled);
     ExpectOneWait(WAIT_TIMEOUT);
     EXPECT_EQ(ReadRadioState(), 1);
+    std::vector<SimLoggedEvent> logged = events.Events();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].Id, 202u);
+    EXPECT_EQ(logged[0].Type, EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ(logged[0].Inserts, (Inserts{"off", "0"}));
 }
 
+// Also when the event log refuses the source or the write: reporting changes neither
+// the outcome nor the pauses and waits of a switch.
 TEST_F(SwitchRequest, AFailedDeviceChangeReleasesTheRequestAtOnce) {
     sim.Node(radio).Installer.FailAlways();
-    RequestRadioSwitch(nullptr, "DisableZentBtRadio");
-    EXPECT_TRUE(sim.Node(radio).Running());
-    ExpectOneWait(WAIT_OBJECT_0);
-    EXPECT_EQ(ReadRadioState(), 1) << "the value tells the truth";
+    for (int logFault = 0; logFault < 3; ++logFault) {
+        events.RegistrationFails = logFault == 1;
+        events.ReportFails = logFault == 2;
+        CloseEventSource();  // each round has its own minute
+        sim.ClearRecords();
+        RequestRadioSwitch(nullptr, "DisableZentBtRadio");
+        EXPECT_TRUE(sim.Node(radio).Running()) << logFault;
+        ExpectOneWait(WAIT_OBJECT_0);
+        EXPECT_EQ(ReadRadioState(), 1) << "the value tells the truth";
+        EXPECT_EQ(sim.Sleeps, std::vector<DWORD>(9, 500)) << logFault;
+    }
+    std::vector<SimLoggedEvent> logged = events.Events();
+    ASSERT_EQ(logged.size(), 1u) << "the node's failure, and no timeout";
+    EXPECT_EQ(logged[0].Id, 201u);
+    EXPECT_EQ(logged[0].Inserts, (Inserts{"off", "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000",
+                                          "SetupDiCallClassInstaller", "31 (0x0000001F)", "0"}));
+    EXPECT_EQ(events.ReportCalls, 2u) << "the source refused in the second round";
 }
 
 }  // namespace

@@ -807,6 +807,10 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::GetTickCount,
         SimRadioSeam::WaitForSingleObject,
         ::SetEvent,
+        // The event log stays as it is: real, or a test's SimEventLog.
+        ServicePlatform.RegisterEventSourceA,
+        ServicePlatform.ReportEventA,
+        ServicePlatform.DeregisterEventSource,
     };
 }
 

@@ -157,6 +157,7 @@ LinkReport CheckService() {
         link.Status = LinkStatus::Broken;
         link.Found += Format("; stopped (exit code %lu)", status.dwWin32ExitCode);
         link.Remedy = std::string("start it, elevated: sc start ") + name;
+        link.Remedy += "; why a start failed: Get-WinEvent -ProviderName " + name + " (event 101)";
         break;
     default:
         link.Status = Worse(link.Status, LinkStatus::Warning);

@@ -1,0 +1,153 @@
+#include "event_log.h"
+
+#include <array>
+#include <initializer_list>
+
+#include "device_enumeration.h"
+#include "platform.h"
+#include "radio_contract.h"
+#include "service_events.h"
+#include "service_runtime.h"
+
+namespace {
+
+// Per event ID: when it was last written and how many were left out since.
+struct RateRecord {
+    DWORD Id;
+    bool Written;
+    DWORD LastTick;
+    DWORD LeftOut;
+};
+
+constexpr std::array<DWORD, 7> EventIds = {EVENT_SERVICE_STARTED,    EVENT_START_FAILED,      EVENT_SWITCH_COMPLETED,
+                                           EVENT_SWITCH_NODE_FAILED, EVENT_REQUEST_TIMED_OUT, EVENT_RESTART_NEEDED,
+                                           EVENT_STATE_WRITE_FAILED};
+
+// Reports come from RPC threads, the dispatcher thread and the service main at once.
+// Held for the bookkeeping and the source's registration, never across a write.
+SRWLOCK LogLock = SRWLOCK_INIT;
+HANDLE Source;
+
+constexpr std::array<RateRecord, EventIds.size()> FreshRecords() {
+    std::array<RateRecord, EventIds.size()> records{};
+    for (size_t i = 0; i < EventIds.size(); ++i) records[i] = {EventIds[i], false, 0, 0};
+    return records;
+}
+std::array<RateRecord, EventIds.size()> Records = FreshRecords();
+
+RateRecord* RecordOf(DWORD id) {
+    for (RateRecord& record : Records)
+        if (record.Id == id) return &record;
+    return nullptr;
+}
+
+// Under LogLock: true when the event is written now, with the count left out before it.
+bool Admit(DWORD id, DWORD now, DWORD& leftOut) {
+    RateRecord* record = RecordOf(id);
+    if (!record) return false;
+    // Unsigned difference: right across the tick counter's wrap.
+    if (record->Written && now - record->LastTick < EventRateLimitMs) {
+        ++record->LeftOut;
+        return false;
+    }
+    leftOut = record->LeftOut;
+    *record = {id, true, now, 0};
+    return true;
+}
+
+constexpr size_t MaxInserts = 4;
+
+void Write(DWORD id, WORD type, std::initializer_list<const char*> inserts) {
+    const DWORD now = ServicePlatform.GetTickCount();
+    DWORD leftOut = 0;
+    AcquireSRWLockExclusive(&LogLock);
+    const bool admitted = Admit(id, now, leftOut);
+    // Registered on first need; a registration that failed is tried again by the next event.
+    if (admitted && !Source) Source = ServicePlatform.RegisterEventSourceA(nullptr, RadioServiceName);
+    const HANDLE source = Source;
+    ReleaseSRWLockExclusive(&LogLock);
+    if (!admitted || !source) return;
+
+    // wsprintfA, not the C runtime's formatting, which would double the image's size.
+    char leftOutText[12];
+    wsprintfA(leftOutText, "%lu", leftOut);
+    std::array<const char*, MaxInserts + 1> strings{};
+    size_t count = 0;
+    for (const char* insert : inserts)
+        if (count < MaxInserts) strings[count++] = insert;
+    strings[count++] = leftOutText;
+    // A failed write changes nothing for the caller.
+    ServicePlatform.ReportEventA(source, type, 0, id, nullptr, static_cast<WORD>(count), 0, strings.data(), nullptr);
+}
+
+// Decimal as the platform's error lists give it, and hexadecimal for SetupAPI's and
+// RPC's codes, which are looked up that way.
+struct CodeText {
+    char Text[32];
+};
+CodeText FormatCode(DWORD code) {
+    CodeText text;
+    wsprintfA(text.Text, "%lu (0x%08lX)", code, code);
+    return text;
+}
+
+const char* DirectionText(DWORD direction) { return direction != 0 ? "on" : "off"; }
+
+struct InstanceIdText {
+    char Text[DeviceInstanceIdSize];
+};
+InstanceIdText InstanceIdOf(const SP_DEVINFO_DATA& node) {
+    InstanceIdText id;
+    // The switch's device lists are of the local machine.
+    ReadDeviceInstanceId(node.DevInst, nullptr, id.Text);
+    if (!id.Text[0]) lstrcpynA(id.Text, "(instance ID not readable)", sizeof id.Text);
+    return id;
+}
+
+}  // namespace
+
+void ReportListenStart(RPC_STATUS status) {
+    if (status != RPC_S_OK) {
+        ReportStartFailed("RpcServerListen", static_cast<DWORD>(status));
+        return;
+    }
+    Write(EVENT_SERVICE_STARTED, EVENTLOG_INFORMATION_TYPE, {RadioControlEndpoint});
+}
+
+DWORD ReportStartFailed(const char* step, DWORD status) {
+    const CodeText code = FormatCode(status);
+    Write(EVENT_START_FAILED, EVENTLOG_ERROR_TYPE, {step, code.Text});
+    return status;
+}
+
+void ReportSwitchCompleted(DWORD state) {
+    Write(EVENT_SWITCH_COMPLETED, EVENTLOG_INFORMATION_TYPE, {DirectionText(state), state != 0 ? "1" : "0"});
+}
+
+void ReportSwitchNodeFailed(DWORD direction, const SP_DEVINFO_DATA& node, const char* call, DWORD error) {
+    const CodeText code = FormatCode(error);
+    const InstanceIdText id = InstanceIdOf(node);
+    Write(EVENT_SWITCH_NODE_FAILED, EVENTLOG_WARNING_TYPE, {DirectionText(direction), id.Text, call, code.Text});
+}
+
+void ReportRequestTimedOut(DWORD direction) {
+    Write(EVENT_REQUEST_TIMED_OUT, EVENTLOG_WARNING_TYPE, {DirectionText(direction)});
+}
+
+void ReportChangeWaitsForRestart(DWORD direction, const SP_DEVINFO_DATA& node) {
+    const InstanceIdText id = InstanceIdOf(node);
+    Write(EVENT_RESTART_NEEDED, EVENTLOG_WARNING_TYPE, {DirectionText(direction), id.Text});
+}
+
+void ReportStateWriteFailed(const char* call, LSTATUS error) {
+    const CodeText code = FormatCode(static_cast<DWORD>(error));
+    Write(EVENT_STATE_WRITE_FAILED, EVENTLOG_ERROR_TYPE, {call, code.Text});
+}
+
+void CloseEventSource() {
+    AcquireSRWLockExclusive(&LogLock);
+    if (Source) ServicePlatform.DeregisterEventSource(Source);
+    Source = nullptr;
+    Records = FreshRecords();
+    ReleaseSRWLockExclusive(&LogLock);
+}
