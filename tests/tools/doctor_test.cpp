@@ -177,6 +177,12 @@ TEST(RadioctlDoctor, TellsTheKeyAndTheValueApart) {
     EXPECT_LINK(doctor, "radio-support-key", "ok", "access 0x000B");
     EXPECT_LINK(doctor, "state-value", "broken", "REG_BINARY of 4 bytes");
     EXPECT_LINK(doctor, "state-value", "broken", "would answer 87");
+    // The library refuses a REG_DWORD shorter than 4 bytes as it refuses another type.
+    SetRadioStateValue(REG_DWORD, binaryOne, 2);
+    doctor = RunDoctor();
+    EXPECT_LINK(doctor, "state-value", "broken", "REG_DWORD of 2 bytes");
+    EXPECT_LINK(doctor, "state-value", "broken", "would answer 87");
+    EXPECT_LINK(doctor, "library", "ok", "IsBluetoothRadioEnabled answered 87");
 
     // No port interface on this machine: a value that says "on" is stale, "off" agrees.
     SetRadioState(1);

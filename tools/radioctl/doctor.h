@@ -25,11 +25,11 @@ struct RadioStateReading {
     DWORD Type = REG_NONE;
     DWORD Size = 0;
     DWORD Value = 0;                      // its first bytes, up to four
-    // What the library's read accepts: a REG_DWORD of at most 4 bytes.
+    // What the library's read accepts.
     bool AcceptedByLibrary() const;
 };
 
-RadioStateReading ReadRadioState();
+RadioStateReading ReadRadioStateValue();
 
 // The links, in the order the report shows them.
 LinkReport CheckRadioSupportKey();

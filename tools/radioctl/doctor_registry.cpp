@@ -5,6 +5,7 @@
 #include "doctor.h"
 #include "radio_contract.h"
 #include "radio_preparation.h"
+#include "radio_state_value.h"
 #include "tool_environment.h"
 
 namespace {
@@ -44,10 +45,10 @@ std::string DescribeWakeValue(HKEY key, const char* name) {
 }  // namespace
 
 bool RadioStateReading::AcceptedByLibrary() const {
-    return KeyStatus == ERROR_SUCCESS && ValueStatus == ERROR_SUCCESS && Type == REG_DWORD && Size <= 4;
+    return KeyStatus == ERROR_SUCCESS && ValueStatus == ERROR_SUCCESS && HoldsRadioState(Type, Size);
 }
 
-RadioStateReading ReadRadioState() {
+RadioStateReading ReadRadioStateValue() {
     RadioStateReading state;
     HKEY key;
     state.KeyStatus = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_QUERY_VALUE, &key);
@@ -137,7 +138,7 @@ LinkReport CheckStateValue(const RadioStateReading& state) {
     link.Found = Format("%s is REG_DWORD, %lu bytes, value %lu: IsBluetoothRadioEnabled would answer 0 "
                         "(ERROR_SUCCESS) with the radio %s",
                         RadioStateValueName, state.Size, state.Value, lowByte ? "on" : "off");
-    if (state.Size == 4 && state.Value <= 1) {
+    if (state.Value <= 1) {
         link.Status = LinkStatus::Ok;
     } else {
         link.Status = LinkStatus::Warning;
