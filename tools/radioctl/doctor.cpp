@@ -1,5 +1,12 @@
 #include "doctor.h"
 
+#include "tool_environment.h"
+
+bool CanJudgeRefusals() {
+    const TokenFacts token = ToolPlatform.ReadTokenFacts();
+    return token.Elevated || token.LocalSystem;
+}
+
 std::vector<LinkReport> RunDoctor(const std::string& libraryPath) {
     const RadioStateReading state = ReadRadioStateValue();
     return {

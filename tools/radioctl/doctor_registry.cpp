@@ -83,6 +83,17 @@ LinkReport CheckRadioSupportKey() {
         // The key is there (else the answer would be "not found"); say whether it is at least readable.
         const bool readable = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
         if (readable) RegCloseKey(key);
+        if (!CanJudgeRefusals()) {
+            // The platform's radio management runs as local system, which an ordinary
+            // prompt's refusal says nothing about.
+            link.Status = LinkStatus::Warning;
+            link.Found = RadioSupportKeyName + " exists; this account, not elevated, may " +
+                         (readable ? "only read it" : "not open it") +
+                         ", so the doctor could not judge whether the library's process opens it with access 0x000B "
+                         "(query value, set value, enumerate subkeys)";
+            link.Remedy = RunElevated;
+            return link;
+        }
         link.Found = RadioSupportKeyName + " exists, but access denied: this account may " +
                      (readable ? "only read it" : "not open it") +
                      ", not open it with the library's access 0x000B (query value, set value, enumerate subkeys), so "
