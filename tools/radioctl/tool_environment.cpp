@@ -59,6 +59,8 @@ const ToolPlatformCalls RealToolPlatform = {ReadProcessTokenFacts, ReadNativeMac
                                             ReadPipeServerProcessId};
 ToolPlatformCalls ToolPlatform = RealToolPlatform;
 
+const char* ToolVersion() { return RADIOCTL_VERSION; }
+
 std::string ToolDirectory() {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

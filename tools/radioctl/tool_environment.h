@@ -31,6 +31,9 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 std::string Format(const char* format, ...);
 #endif
 
+// radioctl's version, the project's ("1.0.0").
+const char* ToolVersion();
+
 // What this process's token says about its rights.
 struct TokenFacts {
     bool Elevated = false;
