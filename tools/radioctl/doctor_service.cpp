@@ -183,9 +183,10 @@ void JudgeRefusedPipe(const std::string& endpoint, LinkReport& link) {
             link.Found += Format(": the pipe is served by process ID %lu while the service does not run", server);
         else
             link.Found += ": another process serves the pipe, since the service does not run";
-        link.Remedy = "another program has taken the service's pipe name, so the library's requests go to it: find it "
-                      "(tasklist /fi \"PID eq ID\", or Sysinternals Handle: handle ZkBtRcIf, elevated), end or remove "
-                      "it, then restart the service (sc stop, then sc start, elevated)";
+        link.Remedy = Format("another program has taken the service's pipe name, so the library's requests go to it: "
+                             "find it (%s, or Sysinternals Handle: handle ZkBtRcIf, elevated), end or remove it, then "
+                             "restart the service (sc stop, then sc start, elevated)",
+                             serverKnown ? Format("tasklist /fi \"PID eq %lu\"", server).c_str() : "tasklist");
         return;
     }
     if (serverKnown && service.Known) {
@@ -193,8 +194,9 @@ void JudgeRefusedPipe(const std::string& endpoint, LinkReport& link) {
                              server);
         if (CanJudgeRefusals()) {
             link.Status = LinkStatus::Broken;
-            link.Remedy = "the service leaves the pipe to the RPC runtime's default security, and this elevated account "
-                          "is refused all the same: restart the service (sc stop, then sc start, elevated)";
+            link.Remedy = "the service leaves the pipe to the RPC runtime's default security, and this account, "
+                          "elevated or local system, is refused all the same: restart the service (sc stop, then sc "
+                          "start, elevated)";
         } else {
             link.Status = LinkStatus::Warning;
             link.Found += ", so the doctor could not judge whether the platform's process may use it";

@@ -40,9 +40,9 @@ struct TokenFacts {
     bool LocalSystem = false;
 };
 
-// The platform's answers that a test machine cannot vary (Wine runs every program
-// elevated on 64-bit Windows and serves pipes to anyone). Production code asks through
-// ToolPlatform; tests may point entries at other answers.
+// The platform's answers that a test machine cannot vary (under Wine every program runs
+// elevated, Windows' bitness is the prefix's, and any caller may open a pipe). Production
+// code asks through ToolPlatform; tests may point entries at other answers.
 struct ToolPlatformCalls {
     TokenFacts (*ReadTokenFacts)();
     // IMAGE_FILE_MACHINE_* of the running Windows, not of this process; 0 when unknown.
