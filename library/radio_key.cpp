@@ -2,6 +2,7 @@
 
 #include "diagnostics.h"
 #include "radio_contract.h"
+#include "radio_state_value.h"
 
 RadioLibraryContextRecord* RadioLibraryContext;
 
@@ -98,8 +99,7 @@ bool QueryBtRadioKeyValue() {
         // read from the key that exists now.
         status = ReadStateValue(used, value, type, size);
     }
-    // A REG_DWORD shorter than 4 bytes holds no state: its missing bytes would read as off.
-    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) {
+    if (status != ERROR_SUCCESS || !HoldsRadioState(type, size)) {
         Report<EvStateReadFailed>();
         return false;
     }

@@ -50,6 +50,37 @@ TEST(RadioctlArguments, HelpGoesToStandardOutput) {
     EXPECT_TRUE(Contains(run.Out, "radioctl [--dll PATH] [--json] doctor"));
 }
 
+TEST(RadioctlImage, SaysItsVersionAndCarriesItInItsVersionResource) {
+#ifdef _WIN64
+    constexpr char name[] = "radioctl64";
+#else
+    constexpr char name[] = "radioctl";
+#endif
+    ProgramRun run = Radioctl("--version");
+    EXPECT_EQ(run.ExitCode, 0u);
+    std::erase(run.Out, '\r');
+    EXPECT_EQ(run.Out, std::string(name) + " " RADIOSWITCH_VERSION "\n");
+
+    const std::string path = BinaryDirectory() + name + ".exe";
+    DWORD ignored;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    const auto value = [&](const char* field) {
+        char* text = nullptr;
+        UINT length = 0;
+        const std::string query = std::string("\\StringFileInfo\\040904B0\\") + field;
+        return VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) && text
+                   ? std::string(text)
+                   : std::string("(missing)");
+    };
+    EXPECT_EQ(value("FileDescription"), "Zentrik Bluetooth Radio Control Tool");
+    EXPECT_EQ(value("OriginalFilename"), std::string(name) + ".exe");
+    EXPECT_EQ(value("FileVersion"), RADIOSWITCH_VERSION ".0");
+    EXPECT_EQ(value("ProductVersion"), RADIOSWITCH_VERSION ".0");
+}
+
 TEST(RadioctlLibrary, SaysWhenTheLibraryIsMissing) {
     ProgramRun run = Radioctl("--dll C:\\nowhere\\radioswitch.dll status");
     EXPECT_EQ(run.ExitCode, 3u);

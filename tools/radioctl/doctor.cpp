@@ -1,7 +1,14 @@
 #include "doctor.h"
 
+#include "tool_environment.h"
+
+bool CanJudgeRefusals() {
+    const TokenFacts token = ToolPlatform.ReadTokenFacts();
+    return token.Elevated || token.LocalSystem;
+}
+
 std::vector<LinkReport> RunDoctor(const std::string& libraryPath) {
-    const RadioStateReading state = ReadRadioState();
+    const RadioStateReading state = ReadRadioStateValue();
     return {
         CheckRadioSupportKey(), CheckStateValue(state), CheckLibrary(libraryPath),
         CheckService(),         CheckPipe(),            CheckDeviceNodes(),

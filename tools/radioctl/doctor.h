@@ -25,11 +25,24 @@ struct RadioStateReading {
     DWORD Type = REG_NONE;
     DWORD Size = 0;
     DWORD Value = 0;                      // its first bytes, up to four
-    // What the library's read accepts: a REG_DWORD of at most 4 bytes.
+    // What the library's read accepts.
     bool AcceptedByLibrary() const;
 };
 
-RadioStateReading ReadRadioState();
+RadioStateReading ReadRadioStateValue();
+
+// Whether this process meets the refusals the platform's processes would meet: an
+// elevated token or local system. Otherwise a refusal for lack of rights says nothing
+// about the link, and the link is a warning that says so, never broken.
+bool CanJudgeRefusals();
+inline constexpr char RunElevated[] = "run radioctl doctor from an elevated prompt (Run as administrator) to judge it";
+
+// The service's process as the Service Control Manager tells it.
+struct ServiceProcess {
+    bool Known = false;   // false when the SCM could not be asked
+    DWORD ProcessId = 0;  // 0 when the service is not registered or not running
+};
+ServiceProcess QueryServiceProcess();
 
 // The links, in the order the report shows them.
 LinkReport CheckRadioSupportKey();

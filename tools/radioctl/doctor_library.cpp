@@ -1,6 +1,7 @@
 // The library's links: whether it loads from where radioctl takes it, and how to see
 // its trace events.
 #include "doctor.h"
+#include "radio_contract.h"
 #include "tool_environment.h"
 
 namespace {
@@ -9,6 +10,14 @@ using IsBluetoothRadioEnabledFn = DWORD(WINAPI*)(BOOL*);
 
 constexpr char ControlGuid[] = "{C31877A2-C8C8-4C58-B5B8-7D6311D5E343}";
 constexpr char TraceFormatFile[] = "fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf";
+
+// Whether this account is refused the library's own access to the Radio Support key.
+bool KeyRefusesThisAccount() {
+    HKEY key;
+    const LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, RadioSupportKeyAccess, &key);
+    if (status == ERROR_SUCCESS) RegCloseKey(key);
+    return status == ERROR_ACCESS_DENIED;
+}
 
 bool FileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -24,7 +33,17 @@ LinkReport CheckLibrary(const std::string& libraryPath) {
     if (!library) {
         const DWORD error = GetLastError();
         link.Found = Format("%s did not load: error %lu (%s)", libraryPath.c_str(), error, SystemMessage(error).c_str());
-        if (error == ERROR_MOD_NOT_FOUND) {
+        const bool refusedRights =
+            error == ERROR_ACCESS_DENIED || (error == ERROR_DLL_INIT_FAILED && KeyRefusesThisAccount());
+        if (refusedRights && !CanJudgeRefusals()) {
+            link.Status = LinkStatus::Warning;
+            link.Found += error == ERROR_ACCESS_DENIED
+                              ? ": this account, not elevated, may not read it"
+                              : ": this account, not elevated, may not open the Radio Support key with the library's "
+                                "access 0x000B";
+            link.Found += ", so the doctor could not judge whether it loads in the platform's process";
+            link.Remedy = RunElevated;
+        } else if (error == ERROR_MOD_NOT_FOUND) {
             link.Remedy = Format("place %s beside %s, or name it with --dll PATH", DefaultLibraryName, RadioctlName);
         } else if (error == ERROR_DLL_INIT_FAILED) {
             link.Found += ": the library refuses to load when it cannot open the Radio Support key with access 0x000B";

@@ -5,6 +5,7 @@
 #include "doctor.h"
 #include "radio_contract.h"
 #include "radio_preparation.h"
+#include "radio_state_value.h"
 #include "tool_environment.h"
 
 namespace {
@@ -44,10 +45,10 @@ std::string DescribeWakeValue(HKEY key, const char* name) {
 }  // namespace
 
 bool RadioStateReading::AcceptedByLibrary() const {
-    return KeyStatus == ERROR_SUCCESS && ValueStatus == ERROR_SUCCESS && Type == REG_DWORD && Size <= 4;
+    return KeyStatus == ERROR_SUCCESS && ValueStatus == ERROR_SUCCESS && HoldsRadioState(Type, Size);
 }
 
-RadioStateReading ReadRadioState() {
+RadioStateReading ReadRadioStateValue() {
     RadioStateReading state;
     HKEY key;
     state.KeyStatus = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_QUERY_VALUE, &key);
@@ -82,6 +83,17 @@ LinkReport CheckRadioSupportKey() {
         // The key is there (else the answer would be "not found"); say whether it is at least readable.
         const bool readable = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RadioSupportKeyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
         if (readable) RegCloseKey(key);
+        if (!CanJudgeRefusals()) {
+            // The platform's radio management runs as local system, which an ordinary
+            // prompt's refusal says nothing about.
+            link.Status = LinkStatus::Warning;
+            link.Found = RadioSupportKeyName + " exists; this account, not elevated, may " +
+                         (readable ? "only read it" : "not open it") +
+                         ", so the doctor could not judge whether the library's process opens it with access 0x000B "
+                         "(query value, set value, enumerate subkeys)";
+            link.Remedy = RunElevated;
+            return link;
+        }
         link.Found = RadioSupportKeyName + " exists, but access denied: this account may " +
                      (readable ? "only read it" : "not open it") +
                      ", not open it with the library's access 0x000B (query value, set value, enumerate subkeys), so "
@@ -137,7 +149,7 @@ LinkReport CheckStateValue(const RadioStateReading& state) {
     link.Found = Format("%s is REG_DWORD, %lu bytes, value %lu: IsBluetoothRadioEnabled would answer 0 "
                         "(ERROR_SUCCESS) with the radio %s",
                         RadioStateValueName, state.Size, state.Value, lowByte ? "on" : "off");
-    if (state.Size == 4 && state.Value <= 1) {
+    if (state.Value <= 1) {
         link.Status = LinkStatus::Ok;
     } else {
         link.Status = LinkStatus::Warning;

@@ -2,12 +2,32 @@
 
 #include <windows.h>
 
+#include "tool_environment.h"
+
 namespace {
 
 constexpr int NameWidth = 18;
 constexpr int StatusWidth = 8;
 
+std::string MachineName() {
+    char name[256];
+    DWORD size = sizeof name;
+    if (GetComputerNameExA(ComputerNameDnsFullyQualified, name, &size) && size) return std::string(name, size);
+    size = sizeof name;
+    if (GetComputerNameA(name, &size)) return std::string(name, size);
+    return std::string();
+}
+
 }  // namespace
+
+ReportHeader DescribeThisReport() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return {RadioctlName, ToolVersion(), MachineName(),
+            Format("%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                   now.wSecond),
+            static_cast<int>(sizeof(void*) * 8)};
+}
 
 const char* StatusName(LinkStatus status) {
     switch (status) {
@@ -18,7 +38,9 @@ const char* StatusName(LinkStatus status) {
     return "broken";
 }
 
-void WriteReportTable(FILE* out, const std::vector<LinkReport>& links) {
+void WriteReportTable(FILE* out, const ReportHeader& header, const std::vector<LinkReport>& links) {
+    std::fprintf(out, "%s %s (%d-bit) on %s at %s\n", header.Tool.c_str(), header.Version.c_str(), header.Bitness,
+                 header.Machine.c_str(), header.Time.c_str());
     std::fprintf(out, "%-*s %-*s %s\n", StatusWidth, "STATUS", NameWidth, "LINK", "FOUND (-> WHAT TO DO)");
     std::string broken;
     for (const LinkReport& link : links) {
@@ -55,8 +77,11 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
-void WriteReportJson(FILE* out, const std::vector<LinkReport>& links) {
-    std::fprintf(out, "{\"ok\": %s, \"links\": [", AnyBroken(links) ? "false" : "true");
+void WriteReportJson(FILE* out, const ReportHeader& header, const std::vector<LinkReport>& links) {
+    std::fprintf(out, "{\"tool\": %s, \"version\": %s, \"machine\": %s, \"time\": %s, \"bitness\": %d,\n",
+                 JsonString(header.Tool).c_str(), JsonString(header.Version).c_str(),
+                 JsonString(header.Machine).c_str(), JsonString(header.Time).c_str(), header.Bitness);
+    std::fprintf(out, " \"ok\": %s, \"links\": [", AnyBroken(links) ? "false" : "true");
     const char* separator = "\n  ";
     for (const LinkReport& link : links) {
         std::fprintf(out, "%s{\"link\": %s, \"status\": %s, \"found\": %s, \"remedy\": %s}", separator,

@@ -4,6 +4,7 @@
 //
 //   radioctl [--dll PATH] [--debug-output] status|on|off
 //   radioctl [--dll PATH] [--json] doctor
+//   radioctl --version
 //
 // Exit codes: 0 the export succeeded (doctor: no link is broken), 1 it returned an
 // error (doctor: a link is broken), 2 bad arguments, 3 the library could not be loaded
@@ -36,18 +37,21 @@ struct Options {
     bool DebugOutput = false;
     bool Json = false;
     bool Help = false;
+    bool Version = false;
 };
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "usage: radioctl [--dll PATH] [--debug-output] status|on|off\n"
                  "       radioctl [--dll PATH] [--json] doctor\n"
+                 "       radioctl --version\n"
                  "  status          report whether the radio is on (IsBluetoothRadioEnabled)\n"
                  "  on, off         switch the radio (BluetoothEnableRadio)\n"
                  "  doctor          check, read-only, every link a switch depends on; exit code 1 when one is broken\n"
                  "  --dll PATH      the radio support library to load (default: %s beside radioctl)\n"
                  "  --debug-output  show the library's debug output as it is written\n"
-                 "  --json          the doctor's report as one JSON document\n",
+                 "  --json          the doctor's report as one JSON document\n"
+                 "  --version       print radioctl's name and version\n",
                  DefaultLibraryName);
 }
 
@@ -58,6 +62,9 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         Command command = Command::None;
         if (!lstrcmpiA(arg, "--help") || !lstrcmpiA(arg, "-h") || !lstrcmpiA(arg, "/?")) {
             options.Help = true;
+            continue;
+        } else if (!lstrcmpiA(arg, "--version")) {
+            options.Version = true;
             continue;
         } else if (!lstrcmpiA(arg, "--debug-output")) {
             options.DebugOutput = true;
@@ -90,7 +97,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         }
         options.Action = command;
     }
-    if (options.Action == Command::None && !options.Help) {
+    if (options.Action == Command::None && !options.Help && !options.Version) {
         std::fprintf(stderr, "radioctl: no command given\n");
         return false;
     }
@@ -141,11 +148,13 @@ double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end) {
 }
 
 int RunDoctorCommand(const std::string& libraryPath, bool json) {
+    // The time the report is taken, before its checks (the pipe's may wait 5 s).
+    const ReportHeader header = DescribeThisReport();
     const std::vector<LinkReport> links = RunDoctor(libraryPath);
     if (json)
-        WriteReportJson(stdout, links);
+        WriteReportJson(stdout, header, links);
     else
-        WriteReportTable(stdout, links);
+        WriteReportTable(stdout, header, links);
     std::fflush(stdout);
     return AnyBroken(links) ? ExitFailed : 0;
 }
@@ -215,6 +224,10 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::printf("%s %s\n", RadioctlName, ToolVersion());
         return 0;
     }
     PVOID handler = options.DebugOutput ? AddVectoredExceptionHandler(1, EchoDebugOutput) : nullptr;

@@ -1,8 +1,10 @@
-// Where radioctl is, which library it loads by default, and the system's words for an
-// error code: shared by the commands that call the library and by the doctor.
+// Where radioctl is, which library it loads by default, the system's words for an
+// error code, and the seam to what the doctor asks the platform about this process and
+// machine: shared by the commands that call the library and by the doctor.
 #pragma once
 
 #include <windows.h>
+#include <rpc.h>
 
 #include <string>
 
@@ -28,3 +30,29 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 #else
 std::string Format(const char* format, ...);
 #endif
+
+// radioctl's version, the project's ("1.0.0").
+const char* ToolVersion();
+
+// What this process's token says about its rights.
+struct TokenFacts {
+    bool Elevated = false;
+    bool LocalSystem = false;
+};
+
+// The platform's answers that a test machine cannot vary (under Wine every program runs
+// elevated, Windows' bitness is the prefix's, and any caller may open a pipe). Production
+// code asks through ToolPlatform; tests may point entries at other answers.
+struct ToolPlatformCalls {
+    TokenFacts (*ReadTokenFacts)();
+    // IMAGE_FILE_MACHINE_* of the running Windows, not of this process; 0 when unknown.
+    USHORT (*NativeMachine)();
+    // The client stub's call of opnum 0, which raises the RPC status of a failed call.
+    void (*RequestRadioSwitch)(handle_t binding, const char* request);
+    // The process that serves a named pipe ("\\.\pipe\NAME"), into processId (0 when
+    // Windows does not tell); a Win32 error when the pipe cannot be opened or asked.
+    DWORD (*PipeServerProcessId)(const char* pipePath, ULONG* processId);
+};
+
+extern const ToolPlatformCalls RealToolPlatform;
+extern ToolPlatformCalls ToolPlatform;
