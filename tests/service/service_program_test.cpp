@@ -154,8 +154,8 @@ TEST(ServiceImage, CarriesTheMessageOfEveryEvent) {
          "SetupDiCallClassInstaller failed with error 31 (0x0000001F)."},
         {202, {"off", "4"}, "A request to switch the radio off waited 120 seconds"},
         {203, {"off", "USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "4"},
-         "Switching the radio off on the device node USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000 takes effect only after "
-         "Windows restarts."},
+         "Switching the radio off on the device node USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000 would take effect only "
+         "after Windows restarts: another program holds the radio."},
         {300, {"RegSetValueExA", "5 (0x00000005)", "4"},
          "The service could not write ZentRadioState under "
          "HKLM\\SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Radio Support: RegSetValueExA failed with "

@@ -91,7 +91,15 @@ TEST_F(ServiceProcess, TheRemoteStopEndsTheServiceAndItsProcessWithExitCodeZero)
 TEST_F(ServiceProcess, AFailedStartUpReportsStoppedWithItsError) {
     ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioNotificationErrorValue, ERROR_INVALID_PARAMETER), ERROR_SUCCESS);
     SimulatedService service(SimulatedServicePath());
-    ASSERT_EQ(service.Scm().Start(), DWORD{NO_ERROR}) << "running was reported first";
+    // Wine's SCM can miss a running report that the stopped report and the process's end
+    // follow within milliseconds, and answers 1053 at once; Windows waits for the first
+    // report. Such a start is made again.
+    DWORD started = service.Scm().Start();
+    for (int attempt = 1; attempt < 3 && started == ERROR_SERVICE_REQUEST_TIMEOUT; ++attempt) {
+        service.Scm().WaitForState(SERVICE_STOPPED, 10000);
+        started = service.Scm().Start();
+    }
+    ASSERT_EQ(started, DWORD{NO_ERROR}) << "running was reported first";
     SERVICE_STATUS_PROCESS seen = service.Scm().WaitForState(SERVICE_STOPPED, 10000);
     EXPECT_EQ(seen.dwCurrentState, DWORD{SERVICE_STOPPED});
     EXPECT_EQ(seen.dwWin32ExitCode, DWORD{ERROR_INVALID_PARAMETER});
