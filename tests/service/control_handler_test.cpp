@@ -204,34 +204,26 @@ protected:
         while (listened == NotReturned && GetTickCount() - start < withinMs) Sleep(5);
         return listened != NotReturned;
     }
-    // An on request from a client of this process, held in its wait for the device event.
-    void StartHeldRequest() {
-        CloseGate(SwitchGate);
-        callers.emplace_back([] {
-            RPC_CSTR text = nullptr;
-            handle_t binding = nullptr;
-            RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")), nullptr,
-                                     reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr, &text);
-            RpcBindingFromStringBindingA(text, &binding);
-            RpcStringFreeA(&text);
-            EXPECT_EQ(SendRawRequest(binding, 0, RequestBody("EnableZentBtRadio")), RPC_S_OK);
-            RpcBindingFree(&binding);
-        });
-        ASSERT_TRUE(SwitchGate.WaitReached()) << "the request reached its wait";
-    }
-    static void CloseGate(Gate& gate) { ResetEvent(gate.Open); }
-    // Opnum 1 from a client of this process; the status it ends with.
-    static RPC_STATUS RemoteStop() {
+    // One call from a client of this process; the status it ends with.
+    static RPC_STATUS Call(unsigned short opnum, const Bytes& body) {
         RPC_CSTR text = nullptr;
         handle_t binding = nullptr;
         RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc")), nullptr,
                                  reinterpret_cast<RPC_CSTR>(const_cast<char*>(Endpoint)), nullptr, &text);
         RpcBindingFromStringBindingA(text, &binding);
         RpcStringFreeA(&text);
-        const RPC_STATUS status = SendRawRequest(binding, 1, {});
+        const RPC_STATUS status = SendRawRequest(binding, opnum, body);
         RpcBindingFree(&binding);
         return status;
     }
+    // An on request, held in its wait for the device event.
+    void StartHeldRequest() {
+        CloseGate(SwitchGate);
+        callers.emplace_back([] { EXPECT_EQ(Call(0, RequestBody("EnableZentBtRadio")), RPC_S_OK); });
+        ASSERT_TRUE(SwitchGate.WaitReached()) << "the request reached its wait";
+    }
+    static void CloseGate(Gate& gate) { ResetEvent(gate.Open); }
+    static RPC_STATUS RemoteStop() { return Call(1, {}); }
 
     std::atomic<RPC_STATUS> listened{NotReturned};
     std::thread serviceMain;
