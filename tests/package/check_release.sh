@@ -33,7 +33,7 @@ for arch in x64 x86; do
     esac
     expect "$msi template" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" "$template"
     expect "$msi version" "$(table "$msi" Property | sed -n 's/^ProductVersion|//p')" "${version%-dirty}"
-    expect "$msi files" "$(table "$msi" File | cut -d'|' -f3 | tr '\n' ' ')" \
+    expect "$msi files" "$(table "$msi" File | cut -d'|' -f3 | LC_ALL=C sort | tr '\n' ' ')" \
         "INSTALL.md THIRD_PARTY_NOTICES fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe "
     expect "$msi folders" "$(table "$msi" Directory | tr '\n' ' ')" \
         "INSTALLFOLDER|ZentrikFolder|radioswitch LIBRARYDIR|INSTALLFOLDER|. $programs|TARGETDIR|. $system|TARGETDIR|. TARGETDIR||SourceDir ZentrikFolder|$programs|Zentrik "
