@@ -25,7 +25,7 @@ case ${1:-} in
 --allow-dirty) allow_dirty=yes ;;
 *) echo "usage: $0 [--allow-dirty]" >&2; exit 2 ;;
 esac
-scripts/setup.sh zip wixl msitools faketime osslsigncode
+scripts/setup.sh zip wixl msitools faketime osslsigncode openssl
 
 dirty=""
 if [ -n "$(git status --porcelain)" ]; then
