@@ -1,34 +1,132 @@
 #!/bin/sh
-# Builds both bitnesses in Release (the tests left out), installs what is shipped into
-# one folder and writes build/release/radioswitch-<version>.zip, with SHA256SUMS inside
-# it and beside it. Any checkout of the same commit gives the same archive byte for byte:
-# time stamps are the last commit's (or SOURCE_DATE_EPOCH), files go in sorted order,
-# without owner or extra fields.
+# Builds both bitnesses in Release (the tests left out) and writes to build/release/:
+#   radioswitch-<version>.zip           one folder: a folder per bitness with what is shipped,
+#                                       BUILDINFO, and SHA256SUMS of every file in it
+#   radioswitch-<version>-x64.msi       the Windows Installer packages
+#   radioswitch-<version>-x86.msi
+#   radioswitch-<version>-symbols.zip   the debug information of every shipped image, one
+#                                       file per image, named for the image's build ID
+#   SHA256SUMS                          of the archives and the packages
+# Unsigned, any checkout of the same commit gives the same bytes: time stamps are the last
+# commit's (or SOURCE_DATE_EPOCH), files go in sorted order, without owner or extra fields,
+# and the packages' codes follow from the version and the content.
+#
+# Usage: release.sh [--allow-dirty]
+#   A work tree with uncommitted changes is refused; --allow-dirty builds it anyway and
+#   marks the version "-dirty" in every name and record.
+# Signing: with RADIOSWITCH_SIGN_PKCS12 (a PKCS#12 file) and RADIOSWITCH_SIGN_PASSWORD in
+# the environment, the images and then the packages are signed with Authenticode
+# (osslsigncode) before the checksums are made, time-stamped by
+# RADIOSWITCH_SIGN_TIMESTAMP_URL when it is set. Without them the release is "unsigned".
 set -eu
 cd "$(dirname "$0")/.."
-scripts/setup.sh zip
+case ${1:-} in
+"") allow_dirty=no ;;
+--allow-dirty) allow_dirty=yes ;;
+*) echo "usage: $0 [--allow-dirty]" >&2; exit 2 ;;
+esac
+scripts/setup.sh zip wixl msitools faketime osslsigncode openssl
+
+dirty=""
+if [ -n "$(git status --porcelain)" ]; then
+    if [ "$allow_dirty" = no ]; then
+        git status --short >&2
+        echo "release: the work tree has uncommitted changes; commit them, or build anyway with --allow-dirty" >&2
+        exit 1
+    fi
+    dirty=-dirty
+fi
+pkcs12=${RADIOSWITCH_SIGN_PKCS12:-}
+if [ -n "$pkcs12" ] && [ -z "${RADIOSWITCH_SIGN_PASSWORD+set}" ]; then
+    echo "release: RADIOSWITCH_SIGN_PKCS12 is set but RADIOSWITCH_SIGN_PASSWORD is not" >&2
+    exit 2
+fi
 
 : "${SOURCE_DATE_EPOCH:=$(git log -1 --format=%ct)}"
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 
 for preset in x64 x86; do
-    cmake --preset "$preset" -B "build/release-$preset" -DRADIOSWITCH_TESTS=OFF >/dev/null
+    cmake --preset "$preset" -B "build/release-$preset" -DRADIOSWITCH_TESTS=OFF -DRADIOSWITCH_SYMBOLS=ON >/dev/null
     cmake --build "build/release-$preset"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release-x64/CMakeCache.txt)
-name=radioswitch-$version
+label=$version$dirty
+name=radioswitch-$label
 
 rm -rf build/release
+mkdir -p "build/release/$name-symbols"
 for preset in x64 x86; do
-    cmake --install "build/release-$preset" --prefix "build/release/$name" >/dev/null
+    cmake --install "build/release-$preset" --prefix "build/release/$name" --strip >/dev/null
+    # The debug information of each shipped image, in a file named for the image and the
+    # build ID that the stripped image still carries.
+    objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "build/release-$preset/CMakeCache.txt")
+    objcopy=$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=//p' "build/release-$preset/CMakeCache.txt")
+    for image in "build/release/$name/$preset"/*.exe "build/release/$name/$preset"/*.dll; do
+        file=${image##*/}
+        id=$("$objdump" -p "$image" | sed -n 's/.*(format RSDS signature \([0-9a-f]*\) age .*/\1/p')
+        [ -n "$id" ] || { echo "release: $file carries no build ID" >&2; exit 1; }
+        "$objcopy" --only-keep-debug "build/release-$preset/bin/$file" "build/release/$name-symbols/$file.$id.debug"
+    done
 done
+
+# Authenticode through osslsigncode: the images first (the packages carry them), then the
+# packages. The password goes through a file, not the command line.
+sign() {
+    [ -n "$pkcs12" ] || return 0
+    password_file=$(mktemp)
+    printf '%s' "$RADIOSWITCH_SIGN_PASSWORD" >"$password_file"
+    for file in "$@"; do
+        set -- -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256 -n radioswitch
+        [ -z "${RADIOSWITCH_SIGN_TIMESTAMP_URL:-}" ] || set -- "$@" -ts "$RADIOSWITCH_SIGN_TIMESTAMP_URL"
+        if ! osslsigncode sign "$@" -in "$file" -out "$file.signed" >/dev/null; then
+            rm -f "$password_file"
+            echo "release: signing $file failed" >&2
+            exit 1
+        fi
+        mv "$file.signed" "$file"
+    done
+    rm -f "$password_file"
+}
+if [ -n "$pkcs12" ]; then
+    subject=$(openssl pkcs12 -in "$pkcs12" -passin env:RADIOSWITCH_SIGN_PASSWORD -nokeys -clcerts 2>/dev/null |
+        openssl x509 -noout -subject -nameopt oneline | sed 's/^subject= *//')
+    signature="Authenticode, $subject${RADIOSWITCH_SIGN_TIMESTAMP_URL:+, time-stamped by $RADIOSWITCH_SIGN_TIMESTAMP_URL}"
+else
+    signature=unsigned
+fi
+sign "build/release/$name"/x64/*.exe "build/release/$name"/x64/*.dll \
+    "build/release/$name"/x86/*.exe "build/release/$name"/x86/*.dll
+
+first_line() { "$@" 2>/dev/null | head -1; }
+debian() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null; }
+{
+    echo "version: $label"
+    echo "commit: $(git rev-parse HEAD)$dirty"
+    echo "date: $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%dT%H:%M:%SZ') (SOURCE_DATE_EPOCH $SOURCE_DATE_EPOCH; the packages' times and every file's time stamp)"
+    echo "compiler: $(first_line x86_64-w64-mingw32-g++-posix --version), $(first_line i686-w64-mingw32-g++-posix --version) (Debian g++-mingw-w64 $(debian g++-mingw-w64-x86-64-posix))"
+    echo "binutils: $(first_line x86_64-w64-mingw32-ld --version) (Debian binutils-mingw-w64 $(debian binutils-mingw-w64-x86-64))"
+    echo "wixl: $(first_line wixl --version) (Debian $(debian wixl))"
+    echo "signature: $signature"
+} >"build/release/$name/BUILDINFO"
+
 cd build/release
+for arch in x64 x86; do
+    ../../package/build-msi.sh "$arch" "$version" "$name-$arch.msi" "$name/$arch"/* ../release-$arch/bin/service_wait.exe
+done
+sign "$name-x64.msi" "$name-x86.msi"
+
 (cd "$name" && find . -type f | sed 's|^\./||' | sort | xargs sha256sum >../SHA256SUMS.files)
 mv SHA256SUMS.files "$name/SHA256SUMS"
-chmod -R u=rwX,go=rX "$name"
-find "$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-find "$name" -type f | sort | zip -X -q "$name.zip" -@
-touch -d "@$SOURCE_DATE_EPOCH" "$name.zip"
-sha256sum "$name.zip" >SHA256SUMS
-echo "build/release/$name.zip ($(stat -c %s "$name.zip") bytes)"
+for folder in "$name" "$name-symbols"; do
+    chmod -R u=rwX,go=rX "$folder"
+    find "$folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    find "$folder" -type f | sort | zip -X -q "$folder.zip" -@
+done
+touch -d "@$SOURCE_DATE_EPOCH" "$name.zip" "$name-symbols.zip" "$name-x64.msi" "$name-x86.msi"
+sha256sum "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip" >SHA256SUMS
+../../tests/package/check_release.sh "$name"
+for file in "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip"; do
+    echo "build/release/$file ($(stat -c %s "$file") bytes)"
+done
+echo "signature: $signature"
 cat SHA256SUMS

@@ -6,7 +6,7 @@ set -eu
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages="cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wine32:i386 $*"
+binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wine32:i386 wixl msitools faketime $*"
 
 missing=""
 for package in $packages; do

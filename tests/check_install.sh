@@ -7,12 +7,14 @@ cmake=$1 build=$2 bitness=$3
 case $bitness in
 x64) expected="x64
 x64/INSTALL.md
+x64/THIRD_PARTY_NOTICES
 x64/fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf
 x64/radioctl64.exe
 x64/radioswitch64.dll
 x64/radioswitchsvc64.exe" ;;
 x86) expected="x86
 x86/INSTALL.md
+x86/THIRD_PARTY_NOTICES
 x86/fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf
 x86/radioctl.exe
 x86/radioswitch.dll

@@ -1,0 +1,166 @@
+#!/bin/sh
+# The 64-bit package under Wine, each scenario in a fresh prefix cloned from the template.
+#   install         the files (the library where LIBRARYDIR says), the service registered
+#                   (quoted path in Program Files, automatic, local system) and running,
+#                   its description and its event source
+#   uninstall       neither service, files, event source nor product left; the Radio
+#                   Support key and ZentRadioState as they were
+#   upgrade         a higher version made here replaces the package's: one product, the
+#                   same registered path, a new service process from the new image; the
+#                   lower version is refused afterwards
+#   failed_install  the service's name already registered and disabled: the install fails
+#                   and leaves no file, no event source, no product and that registration
+#                   as it was
+# Usage: package_test.sh SCENARIO LOADER TEMPLATE PACKAGE BUILD_MSI FILE...
+#   (BUILD_MSI and the FILEs it was built from make the higher version)
+set -u
+scenario=$1 loader=$2 template=$3 package=$4 build_msi=$5
+shift 5
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-package.XXXXXX")
+# As cmake/wine-test.sh: hard links for the bulk, real copies of the registry files.
+cp -al "$template" "$work/prefix"
+for hive in "$work"/prefix/*.reg; do
+    rm "$hive" && cp "$template/${hive##*/}" "$hive"
+done
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+# A service lives only as long as its session: keep one for the whole scenario.
+wineserver -p
+
+drive_c=$WINEPREFIX/drive_c
+folder="$drive_c/Program Files/Zentrik/radioswitch"
+service="Zentrik Bluetooth Radio Control Service"
+service_key="HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service"
+event_key="HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\$service"
+radio_key='HKLM\SYSTEM\CurrentControlSet\services\BTHPORT\Parameters\Radio Support'
+products='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+cp "$package" "$drive_c/radioswitch.msi"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
+wine() { "$loader" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# The exit code as Windows reports it (Wine's own process status keeps its low byte only).
+# Standard input from /dev/null: Wine's msiexec stops part-way when it can read one.
+msiexec() { wine cmd /v:on /c "start /wait msiexec $* & echo exit=!errorlevel!" | sed -n 's/^exit=//p'; }
+# "TYPE DATA" of one value, or nothing when the key or value is missing.
+value() { wine reg query "$1" /v "$2" | sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"; }
+key_exists() { wine reg query "$1" | grep -q '^HKEY_'; }
+service_state() { wine sc query "$service" | awk '$1 == "STATE" { print $4 }'; }
+# Display name and version of every installed product named radioswitch.
+installed() {
+    wine reg query "$products" /s | awk '/^HKEY/ { name = ""; version = "" }
+        $1 == "DisplayName" { $1 = $2 = ""; name = substr($0, 3) }
+        $1 == "DisplayVersion" { version = $3 }
+        name ~ /^radioswitch/ && version != "" { print name " " version; name = "" }'
+}
+# Linux processes of this prefix that run the service's image.
+service_processes() {
+    for proc in /proc/[0-9]*; do
+        tr '\0' '\n' 2>/dev/null <"$proc/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+            tr '\0' ' ' 2>/dev/null <"$proc/cmdline" | grep -q 'radioswitchsvc64\.exe' && echo "${proc#/proc/}"
+    done
+}
+version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
+install_package() {
+    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
+    [ "$code" = 0 ] || { fail "install exited with \"$code\""; exit 1; }
+}
+expected_path='"C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe"'
+
+# The port driver's key, as the platform provides it, with a state the service last saw.
+wine reg add "$radio_key" /f >/dev/null
+wine reg add "$radio_key" /v ZentRadioState /t REG_DWORD /d 1 /f >/dev/null
+
+case $scenario in
+install)
+    install_package 'LIBRARYDIR=C:\RadioLibrary\'
+    expect "files installed" "$(ls "$folder" | tr '\n' ' ')" \
+        "INSTALL.md THIRD_PARTY_NOTICES fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf radioctl64.exe radioswitchsvc64.exe "
+    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch64.dll "
+    for file in "$@"; do
+        name=${file##*/}
+        case $name in
+        service_wait.exe) ;;
+        radioswitch64.dll) cmp -s "$file" "$drive_c/RadioLibrary/$name" || fail "$name differs from the build's" ;;
+        *) cmp -s "$file" "$folder/$name" || fail "$name differs from the build's" ;;
+        esac
+    done
+    expect "service state" "$(service_state)" RUNNING
+    expect "ImagePath" "$(value "$service_key" ImagePath)" "REG_SZ $expected_path"
+    expect "Start" "$(value "$service_key" Start)" "REG_DWORD 0x2"
+    expect "ObjectName" "$(value "$service_key" ObjectName)" "REG_SZ LocalSystem"
+    expect "Type" "$(value "$service_key" Type)" "REG_DWORD 0x10"
+    expect "Description" "$(value "$service_key" Description)" \
+        "REG_SZ Switches the Zentrik USB Bluetooth radio on and off at the request of the radio support library."
+    expect "EventMessageFile" "$(value "$event_key" EventMessageFile)" \
+        'REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe'
+    expect "TypesSupported" "$(value "$event_key" TypesSupported)" "REG_DWORD 0x7"
+    expect "products" "$(installed)" "radioswitch (x64) $(version_of "$package")"
+    ;;
+uninstall)
+    install_package
+    state=$(value "$radio_key" ZentRadioState)
+    code=$(msiexec /x 'C:\radioswitch.msi' /qn /l*v 'C:\uninstall.log')
+    expect "uninstall exit code" "$code" 0
+    key_exists "$service_key" && fail "the service is still registered ($(service_state))"
+    [ -e "$drive_c/Program Files/Zentrik" ] && fail "left behind: $(find "$drive_c/Program Files/Zentrik")"
+    key_exists "$event_key" && fail "the event source is still registered"
+    expect "products" "$(installed)" ""
+    key_exists "$radio_key" || fail "the Radio Support key is gone"
+    expect "ZentRadioState" "$(value "$radio_key" ZentRadioState)" "$state"
+    ;;
+upgrade)
+    install_package
+    version=$(version_of "$package")
+    higher=$(echo "$version" | awk -F. '{ print $1 "." $2 + 1 "." $3 }')
+    # The higher version's service image differs from the installed one by trailing bytes.
+    mkdir "$work/higher"
+    for file in "$@"; do cp "$file" "$work/higher/"; done
+    echo "upgrade test" >>"$work/higher/radioswitchsvc64.exe"
+    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x64 "$higher" "$drive_c/higher.msi" "$work"/higher/* ||
+        { fail "building version $higher"; exit 1; }
+    before=$(service_processes)
+    [ -n "$before" ] || fail "no service process before the upgrade"
+    code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\upgrade.log')
+    expect "upgrade exit code" "$code" 0
+    expect "products" "$(installed)" "radioswitch (x64) $higher"
+    expect "ImagePath" "$(value "$service_key" ImagePath)" "REG_SZ $expected_path"
+    expect "service state" "$(service_state)" RUNNING
+    cmp -s "$work/higher/radioswitchsvc64.exe" "$folder/radioswitchsvc64.exe" || fail "the old service image is installed"
+    after=$(service_processes)
+    [ -n "$after" ] && [ "$after" != "$before" ] ||
+        fail "service processes before the upgrade: ${before:-none}, after: ${after:-none}"
+    # And back: the lower version is refused, the higher one stays.
+    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\downgrade.log')
+    case $code in 1603 | 1627) ;; *) fail "the lower version: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
+    # Wine's log leaves out the condition's message, which Windows shows and logs.
+    tr -d '\r' <"$drive_c/downgrade.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
+        fail "the lower version was not refused by its launch condition"
+    expect "products after the refused downgrade" "$(installed)" "radioswitch (x64) $higher"
+    expect "service state after the refused downgrade" "$(service_state)" RUNNING
+    ;;
+failed_install)
+    wine sc create "$service" binPath= 'C:\elsewhere\other.exe' start= disabled >/dev/null
+    registration=$(wine reg query "$service_key")
+    [ -n "$registration" ] || { fail "could not register the service beforehand"; exit 1; }
+    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log')
+    # Windows reports a failed installation with 1603; Wine 8's msiexec reports the same
+    # failure with 1627.
+    case $code in 1603 | 1627) ;; *) fail "exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
+    tr -d '\r' <"$drive_c/install.log" | grep -q "Action ended .*: ServiceRunning. Return value 0" ||
+        fail "the install did not fail where the service should run"
+    [ -e "$drive_c/Program Files/Zentrik" ] && fail "left behind: $(find "$drive_c/Program Files/Zentrik")"
+    key_exists "$event_key" && fail "the event source is registered"
+    expect "products" "$(installed)" ""
+    expect "the registration found" "$(wine reg query "$service_key")" "$registration"
+    ;;
+*)
+    echo "unknown scenario $scenario"
+    exit 2
+    ;;
+esac
+[ "$failures" -eq 0 ] || exit 1
+echo "package $scenario: passed"
