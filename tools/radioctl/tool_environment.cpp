@@ -46,7 +46,10 @@ USHORT ReadNativeMachine() {
 DWORD ReadPipeServerProcessId(const char* pipePath, ULONG* processId) {
     *processId = 0;
     // The least a client can ask for; a pipe that refuses reading and writing may still allow it.
-    HANDLE pipe = CreateFileA(pipePath, FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Identification only: whoever serves the pipe, perhaps not the service, must not act
+    // with this (often elevated) process's token.
+    HANDLE pipe = CreateFileA(pipePath, FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return GetLastError();
     const DWORD error = GetNamedPipeServerProcessId(pipe, processId) ? ERROR_SUCCESS : GetLastError();
     CloseHandle(pipe);
