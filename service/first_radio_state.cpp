@@ -3,6 +3,7 @@
 #include <setupapi.h>
 #include <cfgmgr32.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "device_enumeration.h"
@@ -36,11 +37,7 @@ Presence RadioPortInterface() {
     HDEVINFO list = ServicePlatform.SetupDiGetClassDevsA(&BthPortInterfaceClass, nullptr, nullptr,
                                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (list == INVALID_HANDLE_VALUE) return Presence::Unknown;
-    constexpr DWORD DetailSize = 2022;
-    union {
-        SP_DEVICE_INTERFACE_DETAIL_DATA_A Data;
-        BYTE Bytes[DetailSize];
-    } detail;
+    InterfaceDetail detail;
     Presence presence = Presence::Absent;
     for (DWORD index = 0; presence == Presence::Absent; ++index) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
@@ -49,12 +46,10 @@ Presence RadioPortInterface() {
             if (GetLastError() != ERROR_NO_MORE_ITEMS) presence = Presence::Unknown;
             break;
         }
-        std::memset(&detail, 0, sizeof detail);
-        detail.Data.cbSize = sizeof detail.Data;
-        if (!ServicePlatform.SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, &detail.Data, DetailSize - 1,
-                                                              nullptr, nullptr)) {
+        if (!ReadInterfaceDetail(list, &interfaceData, detail)) {
             presence = Presence::Unknown;
-        } else if (NamesRadioInterface(detail.Data.DevicePath, std::strlen(detail.Data.DevicePath))) {
+        } else if (NamesRadioInterface(detail.Data.DevicePath,
+                                       strnlen(detail.Data.DevicePath, sizeof detail.Bytes - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath)))) {
             presence = Presence::Present;
         }
     }

@@ -24,7 +24,6 @@ constexpr size_t RequestBufferSize = 500;
 constexpr size_t ResponseBufferSize = 499;
 static_assert(sizeof(VendorCommandHeader) + 255 <= RequestBufferSize, "any parameter length fits");
 
-constexpr DWORD InterfaceDetailBufferSize = 2022;
 // A query that keeps failing otherwise would hold the off request for ever.
 constexpr int InterfaceQueryAttempts = 8;
 
@@ -43,16 +42,19 @@ void EnableLoadDriverPrivilege() {
     CloseHandle(token);
 }
 
+bool ReadInterfaceDetail(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData, InterfaceDetail& detail) {
+    std::memset(&detail, 0, sizeof detail);
+    detail.Data.cbSize = sizeof detail.Data;
+    return ServicePlatform.SetupDiGetDeviceInterfaceDetailA(list, interfaceData, &detail.Data, sizeof detail.Bytes,
+                                                            nullptr, nullptr) != FALSE;
+}
+
 HANDLE OpenFirstInterface(const GUID& interfaceClass) {
     HDEVINFO list =
         ServicePlatform.SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (list == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
 
-    // The union aligns the record; its size may be padded beyond the buffer size passed.
-    union {
-        SP_DEVICE_INTERFACE_DETAIL_DATA_A Data;
-        BYTE Bytes[InterfaceDetailBufferSize];
-    } detail;
+    InterfaceDetail detail;
     bool found = false;
     for (int attempt = 0; attempt < InterfaceQueryAttempts && !found; ++attempt) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
@@ -61,10 +63,7 @@ HANDLE OpenFirstInterface(const GUID& interfaceClass) {
             if (GetLastError() == ERROR_NO_MORE_ITEMS) break;
             continue;
         }
-        std::memset(&detail, 0, sizeof detail);
-        detail.Data.cbSize = sizeof detail.Data;
-        found = ServicePlatform.SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, &detail.Data,
-                                                                 InterfaceDetailBufferSize, nullptr, nullptr);
+        found = ReadInterfaceDetail(list, &interfaceData, detail);
     }
     ServicePlatform.SetupDiDestroyDeviceInfoList(list);
     if (!found) return INVALID_HANDLE_VALUE;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <setupapi.h>
 
 // The Bluetooth port driver's device interface class, {0850302A-B344-4FDA-9BE9-90576B8D46F0}.
 inline constexpr GUID BthPortInterfaceClass = {0x0850302A, 0xB344, 0x4FDA, {0x9B, 0xE9, 0x90, 0x57, 0x6B, 0x8D, 0x46, 0xF0}};
@@ -19,6 +20,18 @@ struct VendorHciCommand {
 
 // Vendor-specific group 0x3F, command 0x00A, no parameters.
 inline constexpr VendorHciCommand RadioOffCommand = {0xFC0A, 0, nullptr};
+
+// One interface's detail record; the union aligns the record, whose size may be padded
+// beyond the buffer size passed.
+struct InterfaceDetail {
+    union {
+        SP_DEVICE_INTERFACE_DETAIL_DATA_A Data;
+        BYTE Bytes[2022];
+    };
+};
+// Reads the detail of an interface of the list into `detail`, cleared first; false when
+// the platform cannot tell it.
+bool ReadInterfaceDetail(HDEVINFO list, SP_DEVICE_INTERFACE_DATA* interfaceData, InterfaceDetail& detail);
 
 // Enables SeLoadDriverPrivilege in the process token; a failing step ends it silently.
 void EnableLoadDriverPrivilege();
