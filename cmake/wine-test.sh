@@ -15,12 +15,7 @@ if "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
     export RADIOSWITCH_NO_32BIT_PROGRAMS=1
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-test.XXXXXX")
-# Hard links for the bulk, but real copies of the registry files: wineserver writes a
-# registry file that has more than one link in place, which would change the template.
-cp -al "$template" "$work/prefix"
-for hive in "$work"/prefix/*.reg; do
-    rm "$hive" && cp "$template/${hive##*/}" "$hive"
-done
+"$(dirname "$0")/clone-prefix.sh" "$template" "$work/prefix"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$loader" "$@"
 status=$?

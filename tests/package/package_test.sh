@@ -18,11 +18,7 @@ scenario=$1 loader=$2 template=$3 package=$4 build_msi=$5
 shift 5
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-package.XXXXXX")
-# As cmake/wine-test.sh: hard links for the bulk, real copies of the registry files.
-cp -al "$template" "$work/prefix"
-for hive in "$work"/prefix/*.reg; do
-    rm "$hive" && cp "$template/${hive##*/}" "$hive"
-done
+"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
