@@ -34,7 +34,7 @@ Function Resolve(const char* name) {
 
 }  // namespace
 
-HBLUETOOTH_RADIO_FIND WINAPI LoadedBluetoothFindFirstRadio(BLUETOOTH_FIND_RADIO_PARAMS* params, HANDLE* radio) {
+HBLUETOOTH_RADIO_FIND WINAPI LoadedBluetoothFindFirstRadio(FindRadioParams* params, HANDLE* radio) {
     auto function = Resolve<decltype(&::BluetoothFindFirstRadio)>("BluetoothFindFirstRadio");
     if (!function) {
         SetLastError(ERROR_PROC_NOT_FOUND);

@@ -1,22 +1,21 @@
 #!/bin/sh
 # Checks a built image: it imports only system DLLs, carries a resource of each type
 # given, and, for a DLL, exports exactly the names given (undecorated on both bitnesses).
-# Usage: check_image.sh OBJDUMP IMAGE [--resource TYPE-ID]... [EXPORT...]
+# Usage: check_image.sh IMAGE [--resource TYPE-ID]... [EXPORT...]
 set -eu
-objdump=$1 image=$2
-shift 2
-dump=$("$objdump" -p "$image")
+image=$1
+shift
+facts() { "$(dirname "$0")/pe_image.sh" "$image" "$1"; }
+types=$(facts resource-types)
 status=0
 while [ $# -ge 2 ] && [ "$1" = --resource ]; do
-    # The first level of the resource directory lists the types.
-    type=$(printf '0x%06x' "$2")
-    if ! printf '%s\n' "$dump" | grep -Eq "^[0-9a-f]+   Entry: ID: $type,"; then
+    if ! printf '%s\n' "$types" | grep -qx "$2"; then
         echo "$image carries no resource of type $2"
         status=1
     fi
     shift 2
 done
-for dll in $(printf '%s\n' "$dump" | sed -n 's/^\tDLL Name: //p'); do
+for dll in $(facts imports); do
     case $(printf '%s' "$dll" | tr 'A-Z' 'a-z') in
         kernel32.dll|advapi32.dll|msvcrt.dll|rpcrt4.dll|setupapi.dll|cfgmgr32.dll|bthprops.cpl|user32.dll) ;;
         *) echo "$image imports $dll, which is not a system DLL"; status=1 ;;
@@ -24,7 +23,7 @@ for dll in $(printf '%s\n' "$dump" | sed -n 's/^\tDLL Name: //p'); do
 done
 case $image in
 *.dll)
-    exports=$(printf '%s\n' "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
+    exports=$(facts exports | sort | tr '\n' ' ')
     expected=$(printf '%s\n' "$@" | sed '/^$/d' | sort | tr '\n' ' ')
     if [ "$exports" != "$expected" ]; then
         echo "$image exports [$exports], expected [$expected]"

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "bthprops_loader.h"
 #include "platform.h"
 
 // ---- SimOutcomes
@@ -669,7 +670,7 @@ struct SimRadioSeam {
         return handle;
     }
 
-    static HBLUETOOTH_RADIO_FIND WINAPI FindFirstRadio(BLUETOOTH_FIND_RADIO_PARAMS* params, HANDLE* radio) {
+    static HBLUETOOTH_RADIO_FIND WINAPI FindFirstRadio(FindRadioParams* params, HANDLE* radio) {
         Guard guard(S().Lock);
         Sim().RadioFindParamSizes.push_back(params ? params->dwSize : 0);
         DWORD error = ERROR_REVISION_MISMATCH;

@@ -151,9 +151,10 @@ Doctor RunDoctor() {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A copy, since the report may be a temporary that ends with this statement.
 #define EXPECT_LINK(doctor, name, status, part)                                                     \
     do {                                                                                            \
-        const Link& link_ = (doctor)[name];                                                         \
+        const Link link_ = (doctor)[name];                                                          \
         EXPECT_EQ(link_.Status, status) << name << ": " << link_.Found;                             \
         EXPECT_TRUE(Contains(link_.Found, part)) << name << ": " << link_.Found << " lacks " << part; \
     } while (0)

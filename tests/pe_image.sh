@@ -1,0 +1,64 @@
+#!/bin/sh
+# Prints one list of facts read from a PE image's own headers, one entry per line, so that
+# checks don't depend on how a binutils release displays them.
+# Usage: pe_image.sh IMAGE exports|imports|resource-types
+set -eu
+image=$1
+u16() { od -An -tu2 -j"$1" -N2 "$image" | tr -d ' '; }
+u32() { od -An -tu4 -j"$1" -N4 "$image" | tr -d ' '; }
+text() { dd if="$image" bs=1 skip="$1" count=512 2>/dev/null | tr '\0' '\n' | head -n 1; }
+
+[ "$(dd if="$image" bs=2 count=1 2>/dev/null)" = MZ ] || { echo "$image: not a PE image" >&2; exit 1; }
+pe=$(u32 60)
+sections=$(u16 $((pe + 6)))
+optional=$((pe + 24))
+table=$((optional + $(u16 $((pe + 20)))))
+# The data directories follow the optional header's fixed part: 96 bytes (PE32), 112 (PE32+).
+case $(u16 "$optional") in
+267) directories=$((optional + 96)) ;;
+523) directories=$((optional + 112)) ;;
+*) echo "$image: unknown optional header" >&2; exit 1 ;;
+esac
+
+# The file offset of a relative virtual address, through the section table.
+offset() {
+    i=0
+    while [ "$i" -lt "$sections" ]; do
+        section=$((table + 40 * i))
+        start=$(u32 $((section + 12)))
+        if [ "$1" -ge "$start" ] && [ "$1" -lt $((start + $(u32 $((section + 8))))) ]; then
+            echo $(($1 - start + $(u32 $((section + 20)))))
+            return
+        fi
+        i=$((i + 1))
+    done
+    echo "$image: address $1 is in no section" >&2
+    exit 1
+}
+
+directory=$(u32 $((directories + 8 * $(case $2 in exports) echo 0 ;; imports) echo 1 ;; resource-types) echo 2 ;;
+                                          *) echo "usage: $0 IMAGE exports|imports|resource-types" >&2; exit 2 ;; esac))))
+[ "$directory" -ne 0 ] || exit 0
+at=$(offset "$directory")
+case $2 in
+exports)
+    names=$(offset "$(u32 $((at + 32)))")
+    i=0 count=$(u32 $((at + 24)))
+    while [ "$i" -lt "$count" ]; do
+        text "$(offset "$(u32 $((names + 4 * i)))")"
+        i=$((i + 1))
+    done ;;
+imports)
+    # Descriptors of 20 bytes, the name's address at 12, up to one of zeros.
+    while name=$(u32 $((at + 12))) && [ "$name" -ne 0 ]; do
+        text "$(offset "$name")"
+        at=$((at + 20))
+    done ;;
+resource-types)
+    # The root directory's entries: named ones first, then those with a numeric type.
+    named=$(u16 $((at + 12))) i=0 count=$(u16 $((at + 14)))
+    while [ "$i" -lt "$count" ]; do
+        u32 $((at + 16 + 8 * (named + i)))
+        i=$((i + 1))
+    done ;;
+esac
