@@ -8,10 +8,13 @@ if [ "$loader" = "$loader32" ] && "$(dirname "$0")/no-32bit-programs.sh" "$loade
     exit 77
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A template belongs to the Wine that made it: the host's and a Debian root's make their own
+# (a 64-bit-only Wine's prefix cannot run 32-bit programs).
+made_by="$("$loader" --version), 32-bit $("$(dirname "$0")/no-32bit-programs.sh" "$loader32" && echo no || echo yes)"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.complete" ] && exit 0
+[ "$(cat "$prefix/.complete" 2>/dev/null)" = "$made_by" ] && exit 0
 rm -rf "$prefix"
 "$loader" wineboot -i
 wineserver -w
-touch "$prefix/.complete"
+echo "$made_by" >"$prefix/.complete"

@@ -15,7 +15,7 @@ if "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
     export RADIOSWITCH_NO_32BIT_PROGRAMS=1
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-test.XXXXXX")
-"$(dirname "$0")/clone-prefix.sh" "$template" "$work/prefix"
+"$(dirname "$0")/clone-prefix.sh" "$template" "$work/prefix" || { rm -rf "$work"; exit 1; }
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$loader" "$@"
 status=$?

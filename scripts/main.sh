@@ -1,5 +1,5 @@
 #!/bin/sh
-# The main job on a fresh Debian 12 machine: installs what is missing, builds every
+# The main job on a fresh Debian 12 or 13 machine: installs what is missing, builds every
 # deliverable for both bitnesses, then runs the whole system under Wine with a
 # simulated radio behind the service: the service installs and starts itself, radioctl
 # doctor reports every link of the switch, radioctl drives the real library through

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what building and testing need on Debian 12, only where it is missing.
+# Installs what building and testing need on Debian 12 or 13, only where it is missing.
 # Usage: setup.sh [PACKAGE...]   (packages one command needs beyond those)
 set -eu
 

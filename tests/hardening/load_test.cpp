@@ -125,8 +125,9 @@ std::vector<DWORD> ConcurrentRequests(size_t callers) {
 }
 
 TEST_F(Load, HundredsOfConcurrentRequestsWhilePausedEachReturnAtOnce) {
-    // A request that was not ignored would hold its caller for the limit: 12 s here.
-    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 10), ERROR_SUCCESS);
+    // A request that was not ignored would hold its caller for the limit, 120 s: unscaled,
+    // so that a busy machine's slow connections are never taken for it.
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioTimeScaleValue, 1), ERROR_SUCCESS);
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
     ASSERT_EQ(service.Scm().Control(SERVICE_CONTROL_PAUSE), DWORD{NO_ERROR});
@@ -141,9 +142,9 @@ TEST_F(Load, HundredsOfConcurrentRequestsWhilePausedEachReturnAtOnce) {
     for (int round = 0; round < Rounds; ++round) {
         const std::vector<DWORD> durations = ConcurrentRequests(Callers);
         slowest = std::max(slowest, *std::max_element(durations.begin(), durations.end()));
+        ASSERT_LT(slowest, 60000u) << "no request was held for the limit";
     }
     std::printf("%d rounds of %zu concurrent requests while paused: slowest %lu ms\n", Rounds, Callers, slowest);
-    EXPECT_LT(slowest, 6000u) << "no request was held for the limit";
     constexpr SIZE_T MemorySlack = 512 * 1024;
     ExpectNoGrowth("service", before, Settled(probe, before, MemorySlack), MemorySlack);
 

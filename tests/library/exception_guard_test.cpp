@@ -52,7 +52,14 @@ TEST(ExceptionGuard, CatchesEveryKindOfStructuredException) {
     EXPECT_EQ(code, static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE));
     EXPECT_FALSE(CallWithExceptionGuard([](void*) { *static_cast<volatile int*>(nullptr) = 1; }, nullptr, nullptr,
                                         &code));
-    EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+#ifndef _WIN64
+    // qemu's emulation of i386 hands Wine the fault without its trap number, which Wine
+    // then reports as an illegal instruction: still a fault, caught as one.
+    if (GetEnvironmentVariableA("RADIOSWITCH_I386_EMULATOR", nullptr, 0) > 1) {
+        EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ILLEGAL_INSTRUCTION));
+    } else
+#endif
+        EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     EXPECT_FALSE(CallWithExceptionGuard(Raise, &raised)) << "the code is optional";
 }
 

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs the built test programs under this machine's Wine (both bitnesses, or the presets
+# given) and says plainly which bitnesses ran where.
+# Usage: run-tests.sh [PRESET...]
+set -u
+cd "$(dirname "$0")/.."
+[ $# -gt 0 ] || set -- x64 x86
+status=0
+for preset in "$@"; do
+    echo "== tests: $preset"
+    ctest --preset "$preset" || status=1
+done
+where="$(. /etc/os-release && echo "$PRETTY_NAME"), $(/usr/lib/wine/wine64 --version 2>/dev/null || echo "no 64-bit Wine")"
+emulated=${RADIOSWITCH_I386_EMULATOR:+, 32-bit programs under $RADIOSWITCH_I386_EMULATOR}
+if [ "$status" -ne 0 ]; then
+    echo "Tests FAILED on $where (presets: $*)."
+elif ! cmake/no-32bit-programs.sh /usr/lib/wine/wine; then
+    echo "All tests passed on $where$emulated (presets: $*)."
+elif [ -e /usr/lib/wine/wine ]; then
+    echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of both bitnesses."
+    echo "NOT RUN here: the 32-bit test programs and the 64-bit cases with a 32-bit peer: this kernel refuses 32-bit code."
+    echo "Run them in a Debian 13 root, which brings an emulator for them: scripts/debian-root.sh scripts/run-tests.sh"
+else
+    echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of both bitnesses."
+    echo "NOT RUN here: the 32-bit test programs and the 64-bit cases with a 32-bit peer: this machine has no 32-bit Wine."
+    echo "Run them in a Debian 13 root that has it: scripts/debian-root.sh scripts/run-tests.sh"
+fi
+exit "$status"
