@@ -86,7 +86,7 @@ void ExpectNoGrowth(const char* who, const Footprint& before, const Footprint& a
     const long long memoryGrowth = static_cast<long long>(after.Memory) - static_cast<long long>(before.Memory);
     std::printf("%s: memory %+lld bytes, next handle 0x%llx -> 0x%llx\n", who, memoryGrowth,
                 static_cast<unsigned long long>(before.NextHandle), static_cast<unsigned long long>(after.NextHandle));
-    EXPECT_LT(memoryGrowth, static_cast<long long>(memorySlack)) << who;
+    EXPECT_LE(memoryGrowth, static_cast<long long>(memorySlack)) << who;
     EXPECT_LT(after.NextHandle, before.NextHandle + HandleSlack) << who << ": handles pile up";
 }
 
@@ -136,17 +136,25 @@ TEST_F(Load, HundredsOfConcurrentRequestsWhilePausedEachReturnAtOnce) {
 
     constexpr size_t Callers = 300;
     constexpr int Rounds = 4;
-    ConcurrentRequests(Callers);  // the runtime's threads and buffers come into being
-    const Footprint before = Calm(probe);
-    DWORD slowest = 0;
-    for (int round = 0; round < Rounds; ++round) {
-        const std::vector<DWORD> durations = ConcurrentRequests(Callers);
-        slowest = std::max(slowest, *std::max_element(durations.begin(), durations.end()));
-        ASSERT_LT(slowest, 60000u) << "no request was held for the limit";
-    }
-    std::printf("%d rounds of %zu concurrent requests while paused: slowest %lu ms\n", Rounds, Callers, slowest);
     constexpr SIZE_T MemorySlack = 512 * 1024;
-    ExpectNoGrowth("service", before, Settled(probe, before, MemorySlack), MemorySlack);
+    ConcurrentRequests(Callers);  // the runtime's threads and buffers come into being
+    Footprint before = Calm(probe), after{};
+    // The runtime's buffers grow to the most connections it ever held at once, which on a
+    // busy machine a later round may raise once; a leak grows again with every round. So
+    // the rounds run a second time from there before their growth counts.
+    for (int batch = 0; batch < 2; ++batch) {
+        if (batch) before = Calm(probe);
+        DWORD slowest = 0;
+        for (int round = 0; round < Rounds; ++round) {
+            const std::vector<DWORD> durations = ConcurrentRequests(Callers);
+            slowest = std::max(slowest, *std::max_element(durations.begin(), durations.end()));
+            ASSERT_LT(slowest, 60000u) << "no request was held for the limit";
+        }
+        std::printf("%d rounds of %zu concurrent requests while paused: slowest %lu ms\n", Rounds, Callers, slowest);
+        after = Settled(probe, before, MemorySlack);
+        if (Within(after, before, MemorySlack)) break;
+    }
+    ExpectNoGrowth("service", before, after, MemorySlack);
 
     EXPECT_EQ(service.Scm().Query().dwCurrentState, DWORD{SERVICE_PAUSED});
     EXPECT_EQ(ReadRadioState(), 1);
