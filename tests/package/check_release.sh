@@ -77,7 +77,7 @@ for arch in x64 x86; do
     expect "$msi sequence" "$order" "AppSearch KeepLibraryDir CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe MsiConfigureServices InstallFinalize "
     # Recovery, also after a failed start: restart after a minute, three times; reset after a day.
     expect "$msi failure actions" "$(table "$msi" MsiServiceConfigFailureActions | cut -d'|' -f2-)" \
-        "$service|5|86400||||1[~]1[~]1|60000[~]60000[~]60000|ServiceComponent"
+        "$service|5|86400|||1[~]1[~]1|60000[~]60000[~]60000|ServiceComponent"
     expect "$msi failure-actions flag" "$(table "$msi" MsiServiceConfig | cut -d'|' -f2-)" "$service|5|4|1|ServiceComponent"
     # Versioned images are compared by version, never by hash.
     for file in radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe; do

@@ -45,7 +45,9 @@ expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
 wine() { "$loader" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 # The exit code as Windows reports it (Wine's own process status keeps its low byte only).
 # Standard input from /dev/null: Wine's msiexec stops part-way when it can read one.
-msiexec() { wine cmd /v:on /c "start /wait msiexec $* & echo exit=!errorlevel!" | sed -n 's/^exit=//p'; }
+exit_code() { wine cmd /v:on /c "$* & echo exit=!errorlevel!" | sed -n 's/^exit=//p'; }
+# msiexec is a GUI program: cmd waits for it only through start /wait.
+msiexec() { exit_code start /wait msiexec "$@"; }
 # "TYPE DATA" of one value, or nothing when the key or value is missing.
 value() { wine reg query "$1" /v "$2" | sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"; }
 key_exists() { wine reg query "$1" | grep -q '^HKEY_'; }
@@ -194,6 +196,10 @@ failed_install)
     key_exists "$event_key" && fail "the event source is registered"
     expect "products" "$(installed)" ""
     expect "the registration found" "$(wine reg query "$service_key")" "$registration"
+    # Why, as Windows's log gives it ("returned actual error code"; Wine's log leaves it out).
+    for file in "$@"; do case $file in */service_wait.exe) cp "$file" "$drive_c/" ;; esac; done
+    expect "why the service did not run" "$(exit_code 'C:\service_wait.exe' running "\"$service\"" 5)" 1058
+    expect "why it would not be gone" "$(exit_code 'C:\service_wait.exe' gone "\"$service\"" 1)" 1072
     ;;
 *)
     echo "unknown scenario $scenario"
