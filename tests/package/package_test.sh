@@ -42,10 +42,12 @@ cp "$package" "$drive_c/radioswitch.msi"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
-wine() { "$loader" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# Wine's own complaints are kept, to be shown when a command gives no exit code.
+wine() { "$loader" "$@" </dev/null 2>>"$work/wine.err" | tr -d '\r'; }
 # The exit code as Windows reports it (Wine's own process status keeps its low byte only).
 # Standard input from /dev/null: Wine's msiexec stops part-way when it can read one.
-exit_code() { wine cmd /v:on /c "$* & echo exit=!errorlevel!" | sed -n 's/^exit=//p'; }
+# Each word its own argument: the loader quotes one with spaces as cmd expects.
+exit_code() { wine cmd /v:on /c "$@" '&' echo 'exit=!errorlevel!' | sed -n 's/^exit=//p'; }
 # msiexec is a GUI program: cmd waits for it only through start /wait.
 msiexec() { exit_code start /wait msiexec "$@"; }
 # "TYPE DATA" of one value, or nothing when the key or value is missing.
@@ -69,7 +71,7 @@ service_processes() {
 version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
 install_package() {
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
-    [ "$code" = 0 ] || { fail "install exited with \"$code\""; exit 1; }
+    [ "$code" = 0 ] || { fail "install exited with \"$code\""; [ -n "$code" ] || cat "$work/wine.err"; exit 1; }
 }
 expected_path='"C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe"'
 
@@ -198,8 +200,8 @@ failed_install)
     expect "the registration found" "$(wine reg query "$service_key")" "$registration"
     # Why, as Windows's log gives it ("returned actual error code"; Wine's log leaves it out).
     for file in "$@"; do case $file in */service_wait.exe) cp "$file" "$drive_c/" ;; esac; done
-    expect "why the service did not run" "$(exit_code 'C:\service_wait.exe' running "\"$service\"" 5)" 1058
-    expect "why it would not be gone" "$(exit_code 'C:\service_wait.exe' gone "\"$service\"" 1)" 1072
+    expect "why the service did not run" "$(exit_code 'C:\service_wait.exe' running "$service" 5)" 1058
+    expect "why it would not be gone" "$(exit_code 'C:\service_wait.exe' gone "$service" 1)" 1072
     ;;
 *)
     echo "unknown scenario $scenario"
