@@ -91,16 +91,14 @@ action ServiceInstall 3090 ServiceFile install 6103 "$installing"
 action ServiceRunning 3074 ServiceWait "running \"$service\" 60" 6104 "$installing"
 # Set only once the service runs: a registration the package found and could not start is left as it was.
 action ServiceDescribe 3170 $system "$sc description \"$service\" \"$description\"" 6105 "$installing"
-# Recovery by the Installer's own tables, which a transform can change and a rollback
-# restores: restart a minute after each failure, the count reset after a day, also after a
-# start that fails with an exit code (the failure-actions flag). Events: install 1, reinstall 4.
-sql "CREATE TABLE \`MsiServiceConfig\` (\`MsiServiceConfig\` CHAR(72) NOT NULL, \`Name\` CHAR(255) NOT NULL LOCALIZABLE, \`Event\` SHORT NOT NULL, \`ConfigType\` LONG NOT NULL, \`Argument\` LONGCHAR, \`Component_\` CHAR(72) NOT NULL PRIMARY KEY \`MsiServiceConfig\`)"
-sql "CREATE TABLE \`MsiServiceConfigFailureActions\` (\`MsiServiceConfigFailureActions\` CHAR(72) NOT NULL, \`Name\` CHAR(255) NOT NULL LOCALIZABLE, \`Event\` SHORT NOT NULL, \`ResetPeriod\` LONG, \`RebootMessage\` CHAR(255) LOCALIZABLE, \`Command\` CHAR(255) LOCALIZABLE, \`Actions\` LONGCHAR, \`DelayActions\` LONGCHAR, \`Component_\` CHAR(72) NOT NULL PRIMARY KEY \`MsiServiceConfigFailureActions\`)"
-# ConfigType 4: SERVICE_CONFIG_FAILURE_ACTIONS_FLAG; action 1: SC_ACTION_RESTART.
-sql "INSERT INTO \`MsiServiceConfig\` (\`MsiServiceConfig\`, \`Name\`, \`Event\`, \`ConfigType\`, \`Argument\`, \`Component_\`) VALUES ('RecoverFailedStarts', '$service', 5, 4, '1', 'ServiceComponent')"
-sql "INSERT INTO \`MsiServiceConfigFailureActions\` (\`MsiServiceConfigFailureActions\`, \`Name\`, \`Event\`, \`ResetPeriod\`, \`Actions\`, \`DelayActions\`, \`Component_\`) VALUES ('RestartAfterFailure', '$service', 5, 86400, '1[~]1[~]1', '60000[~]60000[~]60000', 'ServiceComponent')"
-# After the program's install, which creates the service it configures.
-sql "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('MsiConfigureServices', 6106)"
+# Recovery: restart a minute after each failure, the count reset after a day, also after
+# a start that fails with an exit code (the failure-actions flag, off by default).
+# sc.exe, as Windows Installer's documentation advises: MsiServiceConfigFailureActions
+# takes effect only at the next restart and does not work as expected. A transform
+# changes these rows; exit codes ignored: a running service is not rolled back for them.
+action ServiceRecovery 3170 $system \
+    "$sc failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" 6106 "$installing"
+action ServiceRecoverFailedStarts 3170 $system "$sc failureflag \"$service\" 1" 6107 "$installing"
 # The same version again repairs: a maintenance run of the package without a request of
 # its own reinstalls (missing files back, the service registered and started again).
 sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RepairWhenRunAgain', 51, 'REINSTALL', 'ALL')"

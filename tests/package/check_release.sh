@@ -56,13 +56,16 @@ for arch in x64 x86; do
         "ServiceRemove|3154|ServiceFile|remove" "ServiceGone|3074|ServiceWait|gone \"$service\" 30" \
         "RollbackServiceRemove|3410|ServiceFile|remove" "RollbackServiceStop|3410|ServiceFile|stop" \
         "RollbackServiceReinstall|3410|ServiceFile|install" "KeepLibraryDir|51|LIBRARYDIR|[REMEMBEREDLIBRARYDIR]" \
+        "ServiceRecovery|3170|$system|\"[$system]sc.exe\" failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" \
+        "ServiceRecoverFailedStarts|3170|$system|\"[$system]sc.exe\" failureflag \"$service\" 1" \
         "ServiceDescribe|3170|$system|\"[$system]sc.exe\" description \"$service\" \"Switches the Zentrik USB Bluetooth radio on and off at the request of the radio support library.\""; do
         [ "$(table "$msi" CustomAction | grep -cxF "$action|")" = 1 ] || fail "$msi lacks the custom action $action"
     done
     # When each runs: by the service component's action state (3 installed, 2 removed); an
     # upgrade's removal of the old product keeps the registration.
     for step in "ServiceInstall|\$ServiceComponent=3" "ServiceRunning|\$ServiceComponent=3" \
-        "ServiceDescribe|\$ServiceComponent=3" "RollbackServiceRemove|\$ServiceComponent=3 AND NOT SERVICEFOUND" \
+        "ServiceDescribe|\$ServiceComponent=3" "ServiceRecovery|\$ServiceComponent=3" \
+        "ServiceRecoverFailedStarts|\$ServiceComponent=3" "RollbackServiceRemove|\$ServiceComponent=3 AND NOT SERVICEFOUND" \
         "RollbackServiceStop|\$ServiceComponent=3 AND (NOT SERVICEFOUND OR (WIX_UPGRADE_DETECTED AND NOT Installed))" \
         "RollbackServiceReinstall|\$ServiceComponent=2" "ServiceStop|\$ServiceComponent=2" "ServiceStopped|\$ServiceComponent=2" \
         "ServiceRemove|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
@@ -72,13 +75,9 @@ for arch in x64 x86; do
     done
     # The order that matters, by sequence number.
     order=$(table "$msi" InstallExecuteSequence | awk -F'|' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
-        grep -xE 'AppSearch|KeepLibraryDir|CostInitialize|InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceStopped|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|ServiceInstall|ServiceRunning|ServiceDescribe|MsiConfigureServices|InstallFinalize' |
+        grep -xE 'AppSearch|KeepLibraryDir|CostInitialize|InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceStopped|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|ServiceInstall|ServiceRunning|ServiceDescribe|ServiceRecovery|ServiceRecoverFailedStarts|InstallFinalize' |
         tr '\n' ' ')
-    expect "$msi sequence" "$order" "AppSearch KeepLibraryDir CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe MsiConfigureServices InstallFinalize "
-    # Recovery, also after a failed start: restart after a minute, three times; reset after a day.
-    expect "$msi failure actions" "$(table "$msi" MsiServiceConfigFailureActions | cut -d'|' -f2-)" \
-        "$service|5|86400|||1[~]1[~]1|60000[~]60000[~]60000|ServiceComponent"
-    expect "$msi failure-actions flag" "$(table "$msi" MsiServiceConfig | cut -d'|' -f2-)" "$service|5|4|1|ServiceComponent"
+    expect "$msi sequence" "$order" "AppSearch KeepLibraryDir CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe ServiceRecovery ServiceRecoverFailedStarts InstallFinalize "
     # Versioned images are compared by version, never by hash.
     for file in radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe; do
         expect "$msi version of $file" "$(table "$msi" File | awk -F'|' -v f="$file" '$3 == f { print $5 }')" "${version%-dirty}.0"
