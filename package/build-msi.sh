@@ -5,9 +5,9 @@
 #   service_wait.exe. A LABEL (a build that is not the release: "dirty", "unsigned") goes
 #   into the product's name. The same inputs give the same bytes: the product code and the
 #   package code follow from the bitness, the version with its label and the content of
-#   every input and of this script and the package source, so a build of other content is
-#   another product that the release upgrades; the clock is frozen at SOURCE_DATE_EPOCH
-#   (wixl reads neither; it takes the clock and a random generator).
+#   every input, of this script and the package source, and the tools' versions, so a build
+#   of other content is another product that the release upgrades; the clock is frozen at
+#   SOURCE_DATE_EPOCH (wixl reads neither; it takes the clock and a random generator).
 set -eu
 arch=$1 version=$2
 output=$(realpath "$3")
@@ -35,7 +35,9 @@ trap 'rm -rf "$stage"' EXIT
 cp "$@" "$stage"/
 # The cabinet records each file's modification time.
 find "$stage" -type f -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
-content=$(cd "$stage" && sha256sum * "$here/radioswitch.wxs" "$here/build-msi.sh" | sed 's| .*/| |')
+# Everything that shapes the package: the files, the package source, this script, the tools.
+content=$(cd "$stage" && sha256sum * "$here/radioswitch.wxs" "$here/build-msi.sh" | sed 's| .*/| |'
+    wixl --version; dpkg-query -W -f '${Version}' msitools 2>/dev/null)
 product_code=$(uuid_of "radioswitch product $arch $version $content")
 package_code=$(uuid_of "radioswitch package $arch $version $content")
 product_name="radioswitch ($arch${label:+, ${label#-}})"

@@ -50,6 +50,7 @@ echo "dirty tree refused, and built as $version-dirty with --allow-dirty"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
     -subj "/CN=radioswitch release test" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
 openssl pkcs12 -export -in "$work/cert.pem" -inkey "$work/key.pem" -out "$work/signer.p12" -passout pass:release-test
+unset RADIOSWITCH_SIGN_TIMESTAMP_URL
 export RADIOSWITCH_SIGN_PKCS12="$work/signer.p12" RADIOSWITCH_SIGN_PASSWORD=release-test RADIOSWITCH_VERIFY_CAFILE="$work/cert.pem"
 if scripts/release.sh >"$work/signed.log" 2>&1; then echo "signed without a time stamp"; exit 1; fi
 grep -q "RADIOSWITCH_SIGN_TIMESTAMP_URL" "$work/signed.log" || { cat "$work/signed.log"; echo "the refusal does not say why"; exit 1; }
