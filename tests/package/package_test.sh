@@ -103,7 +103,7 @@ install)
     expect "EventMessageFile" "$(value "$event_key" EventMessageFile)" \
         'REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe'
     expect "TypesSupported" "$(value "$event_key" TypesSupported)" "REG_DWORD 0x7"
-    expect "products" "$(installed)" "radioswitch (x64) $(version_of "$package")"
+    expect "products" "$(installed)" "radioswitch (x64, unsigned) $(version_of "$package")"
     ;;
 uninstall)
     install_package
