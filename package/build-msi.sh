@@ -1,11 +1,13 @@
 #!/bin/sh
 # Builds the Windows Installer package of one bitness from the built files.
-# Usage: build-msi.sh x64|x86 VERSION OUTPUT.msi FILE...
+# Usage: build-msi.sh x64|x86 VERSION[-LABEL] OUTPUT.msi FILE...
 #   FILEs: the shipped images, the .tmf, INSTALL.md, THIRD_PARTY_NOTICES and
-#   service_wait.exe. The same inputs give the same bytes: the product code follows from
-#   the version and the bitness, the package code from the version and every input's
-#   content, and the clock is frozen at SOURCE_DATE_EPOCH (wixl reads neither; it takes
-#   the clock and a random generator).
+#   service_wait.exe. A LABEL (a build that is not the release: "dirty", "unsigned") goes
+#   into the product's name. The same inputs give the same bytes: the product code and the
+#   package code follow from the bitness, the version with its label and the content of
+#   every input, of this script and the package source, and the tools' versions, so a build
+#   of other content is another product that the release upgrades; the clock is frozen at
+#   SOURCE_DATE_EPOCH (wixl reads neither; it takes the clock and a random generator).
 set -eu
 arch=$1 version=$2
 output=$(realpath "$3")
@@ -13,10 +15,14 @@ shift 3
 here=$(cd "$(dirname "$0")" && pwd)
 : "${SOURCE_DATE_EPOCH:?set SOURCE_DATE_EPOCH}"
 export TZ=UTC LC_ALL=C
+product_version=${version%%-*}
+label=${version#"$product_version"}
 
 case $arch in
-x64) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 template="x64;1033" system=System64Folder ;;
-x86) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61 template="Intel;1033" system=SystemFolder ;;
+x64) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
+    other_arch=x86 template="x64;1033" system=System64Folder ;;
+x86) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60
+    other_arch=x64 template="Intel;1033" system=SystemFolder ;;
 *) echo "build-msi.sh: unknown bitness $arch" >&2; exit 2 ;;
 esac
 # A name-based UUID (version 5 layout) from the SHA-256 of a text.
@@ -29,9 +35,18 @@ trap 'rm -rf "$stage"' EXIT
 cp "$@" "$stage"/
 # The cabinet records each file's modification time.
 find "$stage" -type f -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
-content=$(cd "$stage" && sha256sum * "$here/radioswitch.wxs" | sed 's| .*/| |')
-product_code=$(uuid_of "radioswitch product $arch $version")
+# Everything that shapes the package: the files, the package source, this script, the tools.
+content=$(cd "$stage" && sha256sum * "$here/radioswitch.wxs" "$here/build-msi.sh" | sed 's| .*/| |'
+    wixl --version; dpkg-query -W -f '${Version}' msitools 2>/dev/null)
+product_code=$(uuid_of "radioswitch product $arch $version $content")
 package_code=$(uuid_of "radioswitch package $arch $version $content")
+product_name="radioswitch ($arch${label:+, ${label#-}})"
+# The file version of a PE image (VS_FIXEDFILEINFO after its signature), or nothing.
+file_version() {
+    offset=$(grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -1 | cut -d: -f1)
+    [ -n "$offset" ] || return 0
+    od -An -tu2 --endian=little -j $((offset + 8)) -N 8 "$1" | awk '{ print $2 "." $1 "." $4 "." $3 }'
+}
 
 service="Zentrik Bluetooth Radio Control Service"
 # SystemFolder is the 32-bit one on 64-bit Windows, also for a 64-bit package.
@@ -40,7 +55,7 @@ description="Switches the Zentrik USB Bluetooth radio on and off at the request 
 frozen=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 cp "$here/radioswitch.wxs" "$stage/"
 cd "$stage"
-faketime "$frozen" wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
+faketime "$frozen" wixl -a "$arch" -D Arch="$arch" -D Version="$product_version" -D ProductName="$product_name" -D ProductCode="$product_code" \
     -D UpgradeCode="$upgrade_code" -o package.msi radioswitch.wxs
 sql() { faketime "$frozen" msibuild package.msi -q "$1"; }
 # action NAME TYPE SOURCE TARGET SEQUENCE CONDITION. Types add up: 2 a program from the
@@ -52,33 +67,75 @@ action() {
     sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('$1', $2, '$3', '$4')"
     sql "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('$1', '$6', $5)"
 }
-installing='NOT REMOVE~="ALL"' removing='REMOVE~="ALL"'
-# Uninstall: stop (a switch in progress holds the stop up to 120 s, longer than the
-# command waits), remove, and wait until the service is gone before the files go.
-# Rolled back, the program's install registers and starts it again.
+# Conditions on the service component's action state: 3 installed (also a repair), 2
+# removed (also REMOVE=Complete given to /i). In a major upgrade the old product's removal
+# only stops the service: the registration stays, the new files go in, the new package
+# starts it.
+installing='$ServiceComponent=3' removing='$ServiceComponent=2'
+# Removal: stop (a switch in progress holds the stop up to 120 s, longer than the command
+# waits), then, unless an upgrade removes the product, remove, and fail (before the files
+# go) unless the service is gone: a handle held elsewhere leaves it marked for deletion.
+# Rolled back, the program's install registers (if need be) and starts it again.
 action RollbackServiceReinstall 3410 ServiceFile install 1601 "$removing"
 action ServiceStop 3154 ServiceFile stop 1602 "$removing"
-action ServiceRemove 3154 ServiceFile remove 1603 "$removing"
-action ServiceGone 3138 ServiceWait "gone \"$service\" 130" 1604 "$removing"
+action ServiceStopped 3074 ServiceWait "stopped \"$service\" 130" 1603 "$removing"
+action ServiceRemove 3154 ServiceFile remove 1604 "$removing AND NOT UPGRADINGPRODUCTCODE"
+action ServiceGone 3074 ServiceWait "gone \"$service\" 30" 1605 "$removing AND NOT UPGRADINGPRODUCTCODE"
 # Install: the program's own command registers and starts the service (and prepares the
 # radio when it creates it). It exits 0 whatever happened, so the package itself insists
-# on seeing the service run, and fails (1603) and rolls back otherwise. Rollback stops and
-# removes only a service this package registered.
+# on seeing the service run, and fails (1603) and rolls back otherwise. Rollback removes
+# only a service this package registered, and stops it also when an upgrade found it (the
+# old product's rollback starts it again from its own files).
 action RollbackServiceRemove 3410 ServiceFile remove 6101 "$installing AND NOT SERVICEFOUND"
-action RollbackServiceStop 3410 ServiceFile stop 6102 "$installing AND NOT SERVICEFOUND"
+action RollbackServiceStop 3410 ServiceFile stop 6102 \
+    "$installing AND (NOT SERVICEFOUND OR (WIX_UPGRADE_DETECTED AND NOT Installed))"
 action ServiceInstall 3090 ServiceFile install 6103 "$installing"
 action ServiceRunning 3074 ServiceWait "running \"$service\" 60" 6104 "$installing"
 # Set only once the service runs: a registration the package found and could not start is left as it was.
 action ServiceDescribe 3170 $system "$sc description \"$service\" \"$description\"" 6105 "$installing"
-# Restart after each failure, a minute later; the failure count resets after a day.
+# Recovery: restart a minute after each failure, the count reset after a day, also after
+# a start that fails with an exit code (the failure-actions flag, off by default).
+# sc.exe, as Windows Installer's documentation advises: MsiServiceConfigFailureActions
+# takes effect only at the next restart and does not work as expected. A transform
+# changes these rows; exit codes ignored: a running service is not rolled back for them.
 action ServiceRecovery 3170 $system \
     "$sc failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" 6106 "$installing"
+action ServiceRecoverFailedStarts 3170 $system "$sc failureflag \"$service\" 1" 6107 "$installing"
 # The same version again repairs: a maintenance run of the package without a request of
 # its own reinstalls (missing files back, the service registered and started again).
 sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RepairWhenRunAgain', 51, 'REINSTALL', 'ALL')"
 sql "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RepairWhenRunAgain', 'Installed AND NOT REMOVE AND NOT REINSTALL', 790)"
-# The old product goes inside this transaction, so that a failed upgrade restores it.
+# The old product goes inside this transaction, so that a failed upgrade restores it. A
+# product of the same version and another product code (a build of other content, such as
+# an unsigned or dirty one) is replaced too.
 sql "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1501 WHERE \`Action\` = 'RemoveExistingProducts'"
+# Attributes 513: features migrated, the maximum version included (a key column: the row
+# is written again).
+sql "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$upgrade_code}', '$product_version', 513, 'WIX_UPGRADE_DETECTED')"
+# One bitness at a time: both would share one service and one event source. Attributes 258:
+# detect only, from version 0.0.0 on. The 32-bit package refuses 64-bit Windows, where its
+# service cannot switch the radio and the platform's 64-bit process cannot load its library.
+# Uninstall and repair stay possible.
+sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$other_code}', '0.0.0', 258, 'OTHERBITNESSFOUND')"
+sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT OTHERBITNESSFOUND', 'The $other_arch radioswitch is installed. Remove it before installing the $arch one.')"
+[ "$arch" = x64 ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT VersionNT64', 'This package is for 32-bit Windows: on 64-bit Windows install the x64 package.')"
+sql "UPDATE \`Property\` SET \`Value\` = 'LIBRARYDIR;OTHERBITNESSFOUND;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'"
+# The library's folder: the installed product's, unless the command line names one (AppSearch
+# would overwrite it). The product writes it in HKLM\SOFTWARE\Zentrik\radioswitch.
+sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('KeepLibraryDir', 51, 'LIBRARYDIR', '[REMEMBEREDLIBRARYDIR]')"
+for table in InstallExecuteSequence InstallUISequence; do
+    sql "INSERT INTO \`$table\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('KeepLibraryDir', 'REMEMBEREDLIBRARYDIR AND NOT LIBRARYDIR', 51)"
+done
+sql "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('ProductKey', 2, 'SOFTWARE\\Zentrik\\radioswitch', '-', 'LibraryComponent')"
+# Versioned images carry their version, so that the file-versioning rules compare versions;
+# hashes are for unversioned files only.
+for file in *.exe *.dll; do
+    file_version=$(file_version "$file")
+    [ -n "$file_version" ] || continue
+    sql "UPDATE \`File\` SET \`Version\` = '$file_version' WHERE \`FileName\` = '$file'"
+    sql "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '$(msiinfo export package.msi File | awk -F'\t' -v name="$file" '$3 == name { print $1 }')'"
+done
 # The event source: "#%" makes the message file REG_EXPAND_SZ, as the event log expects;
 # the row named "-" removes the whole key on uninstall.
 sql "UPDATE \`Registry\` SET \`Value\` = '#%[#ServiceFile]' WHERE \`Name\` = 'EventMessageFile'"

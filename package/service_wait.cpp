@@ -1,9 +1,15 @@
 // Runs inside the package's install and uninstall scripts. The service program exits 0
-// whatever happens, so the package asks the Service Control Manager itself.
-//   service_wait running NAME SECONDS  exit 0 once NAME reports running, 1 if it has not
-//                                      within SECONDS (a failed install then rolls back)
-//   service_wait gone NAME SECONDS     exit 0 once NAME is stopped and deleted (or was never
-//                                      there), 1 if not within SECONDS; the files go after it
+// whatever happens, so the package asks the Service Control Manager itself. A failure
+// exits with the Win32 error that says why, which the package's log records:
+//   service_wait running NAME SECONDS  0 once NAME reports running; 1058 when it is disabled,
+//                                      the service's own exit code when it stopped, 1060 when
+//                                      it is not registered, 1053 when SECONDS pass
+//   service_wait stopped NAME SECONDS  0 once NAME is stopped (or not registered); 1053 when
+//                                      SECONDS pass
+//   service_wait gone NAME SECONDS     0 once NAME is deleted (or was never there); 1072 when
+//                                      it is stopped but still registered (marked for deletion
+//                                      while another process holds a handle to it), 1053 when
+//                                      it still runs
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,45 +17,71 @@
 
 namespace {
 
-enum class Seen { Missing, Stopped, Running, Other, Unknown };
+struct Seen {
+    bool registered = false;
+    bool disabled = false;
+    SERVICE_STATUS_PROCESS status{};
+};
 
 Seen Query(SC_HANDLE manager, const char* name) {
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? Seen::Missing : Seen::Unknown;
-    SERVICE_STATUS_PROCESS status{};
+    Seen seen;
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+    if (!service) {
+        // Unknown rights or states count as present: only a deleted service is gone.
+        seen.registered = GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+        return seen;
+    }
+    seen.registered = true;
     DWORD needed = 0;
-    const BOOL ok = QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                         sizeof status, &needed);
+    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&seen.status),
+                              sizeof seen.status, &needed))
+        seen.status.dwCurrentState = 0;
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        BYTE bytes[8192];
+    } buffer;
+    if (QueryServiceConfigA(service, &buffer.config, sizeof buffer, &needed))
+        seen.disabled = buffer.config.dwStartType == SERVICE_DISABLED;
     CloseServiceHandle(service);
-    if (!ok) return Seen::Unknown;
-    if (status.dwCurrentState == SERVICE_RUNNING) return Seen::Running;
-    return status.dwCurrentState == SERVICE_STOPPED ? Seen::Stopped : Seen::Other;
+    return seen;
+}
+
+DWORD ExitCodeOf(const SERVICE_STATUS_PROCESS& status) {
+    if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) return status.dwServiceSpecificExitCode;
+    return status.dwWin32ExitCode ? status.dwWin32ExitCode : ERROR_SERVICE_NOT_ACTIVE;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) return 2;
-    const bool wantRunning = std::strcmp(argv[1], "running") == 0;
-    if (!wantRunning && std::strcmp(argv[1], "gone") != 0) return 2;
+    if (argc != 4) return ERROR_INVALID_PARAMETER;
+    const char* want = argv[1];
+    if (std::strcmp(want, "running") != 0 && std::strcmp(want, "stopped") != 0 && std::strcmp(want, "gone") != 0)
+        return ERROR_INVALID_PARAMETER;
     const DWORD limitMs = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) * 1000;
 
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) return 1;
+    if (!manager) return static_cast<int>(GetLastError());
     const DWORD start = GetTickCount();
-    int result = 1;
+    DWORD result = ERROR_SERVICE_REQUEST_TIMEOUT;
     for (;;) {
         const Seen seen = Query(manager, argv[2]);
-        if (wantRunning ? seen == Seen::Running : seen == Seen::Missing) {
-            result = 0;
-            break;
+        const DWORD state = seen.status.dwCurrentState;
+        if (want[0] == 'r') {
+            if (state == SERVICE_RUNNING) { result = 0; break; }
+            // A service that is disabled, missing or has stopped again will not start by waiting.
+            if (!seen.registered) { result = ERROR_SERVICE_DOES_NOT_EXIST; break; }
+            if (seen.disabled) { result = ERROR_SERVICE_DISABLED; break; }
+            if (state == SERVICE_STOPPED && GetTickCount() - start > 3000) { result = ExitCodeOf(seen.status); break; }
+        } else if (want[0] == 's') {
+            if (!seen.registered || state == SERVICE_STOPPED) { result = 0; break; }
+        } else {
+            if (!seen.registered) { result = 0; break; }
+            result = state == SERVICE_STOPPED ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_REQUEST_TIMEOUT;
         }
-        // A service that has stopped again, or never existed, will not start by waiting.
-        if (wantRunning && (seen == Seen::Missing || (seen == Seen::Stopped && GetTickCount() - start > 3000)))
-            break;
         if (GetTickCount() - start > limitMs) break;
         Sleep(250);
     }
     CloseServiceHandle(manager);
-    return result;
+    return static_cast<int>(result);
 }

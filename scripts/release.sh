@@ -2,8 +2,8 @@
 # Builds both bitnesses in Release (the tests left out) and writes to build/release/:
 #   radioswitch-<version>.zip           one folder: a folder per bitness with what is shipped,
 #                                       BUILDINFO, and SHA256SUMS of every file in it
-#   radioswitch-<version>-x64.msi       the Windows Installer packages
-#   radioswitch-<version>-x86.msi
+#   radioswitch-<version>-x64.msi       the Windows Installer packages (their product codes
+#   radioswitch-<version>-x86.msi       are in BUILDINFO and printed at the end)
 #   radioswitch-<version>-symbols.zip   the debug information of every shipped image, one
 #                                       file per image, named for the image's build ID
 #   SHA256SUMS                          of the archives and the packages
@@ -11,20 +11,27 @@
 # commit's (or SOURCE_DATE_EPOCH), files go in sorted order, without owner or extra fields,
 # and the packages' codes follow from the version and the content.
 #
-# Usage: release.sh [--allow-dirty]
+# Usage: release.sh [--allow-dirty] [--no-timestamp]
 #   A work tree with uncommitted changes is refused; --allow-dirty builds it anyway and
 #   marks the version "-dirty" in every name and record.
 # Signing: with RADIOSWITCH_SIGN_PKCS12 (a PKCS#12 file) and RADIOSWITCH_SIGN_PASSWORD in
-# the environment, the images and then the packages are signed with Authenticode
-# (osslsigncode) before the checksums are made, time-stamped by
-# RADIOSWITCH_SIGN_TIMESTAMP_URL when it is set. Without them the release is "unsigned".
+# the environment, the images, the package's helper and then the packages are signed with
+# Authenticode (osslsigncode) before the checksums are made, time-stamped by
+# RADIOSWITCH_SIGN_TIMESTAMP_URL (an RFC 3161 server). Signing without a time stamp (the
+# signatures then lapse with the certificate) needs --no-timestamp. Without a certificate
+# the release is "unsigned".
+# A build that is not the release (dirty or unsigned) says so in its packages' product name
+# and carries other product codes: the packages' codes follow from their content.
 set -eu
 cd "$(dirname "$0")/.."
-case ${1:-} in
-"") allow_dirty=no ;;
---allow-dirty) allow_dirty=yes ;;
-*) echo "usage: $0 [--allow-dirty]" >&2; exit 2 ;;
-esac
+allow_dirty=no timestamp=yes
+for option; do
+    case $option in
+    --allow-dirty) allow_dirty=yes ;;
+    --no-timestamp) timestamp=no ;;
+    *) echo "usage: $0 [--allow-dirty] [--no-timestamp]" >&2; exit 2 ;;
+    esac
+done
 scripts/setup.sh zip wixl msitools faketime osslsigncode openssl
 
 dirty=""
@@ -41,6 +48,12 @@ if [ -n "$pkcs12" ] && [ -z "${RADIOSWITCH_SIGN_PASSWORD+set}" ]; then
     echo "release: RADIOSWITCH_SIGN_PKCS12 is set but RADIOSWITCH_SIGN_PASSWORD is not" >&2
     exit 2
 fi
+timestamp_url=${RADIOSWITCH_SIGN_TIMESTAMP_URL:-}
+if [ -n "$pkcs12" ] && [ -z "$timestamp_url" ] && [ "$timestamp" = yes ]; then
+    echo "release: signing without a time stamp: set RADIOSWITCH_SIGN_TIMESTAMP_URL, or give --no-timestamp" >&2
+    exit 2
+fi
+[ "$timestamp" = yes ] || timestamp_url=""
 
 : "${SOURCE_DATE_EPOCH:=$(git log -1 --format=%ct)}"
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
@@ -77,7 +90,7 @@ sign() {
     printf '%s' "$RADIOSWITCH_SIGN_PASSWORD" >"$password_file"
     for file in "$@"; do
         set -- -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256 -n radioswitch
-        [ -z "${RADIOSWITCH_SIGN_TIMESTAMP_URL:-}" ] || set -- "$@" -ts "$RADIOSWITCH_SIGN_TIMESTAMP_URL"
+        [ -z "$timestamp_url" ] || set -- "$@" -ts "$timestamp_url"
         if ! osslsigncode sign "$@" -in "$file" -out "$file.signed" >/dev/null; then
             rm -f "$password_file"
             echo "release: signing $file failed" >&2
@@ -90,12 +103,29 @@ sign() {
 if [ -n "$pkcs12" ]; then
     subject=$(openssl pkcs12 -in "$pkcs12" -passin env:RADIOSWITCH_SIGN_PASSWORD -nokeys -clcerts 2>/dev/null |
         openssl x509 -noout -subject -nameopt oneline | sed 's/^subject= *//')
-    signature="Authenticode, $subject${RADIOSWITCH_SIGN_TIMESTAMP_URL:+, time-stamped by $RADIOSWITCH_SIGN_TIMESTAMP_URL}"
+    signature="Authenticode, $subject"
+    package_label=$label
+    timestamped=${timestamp_url:-"no (--no-timestamp)"}
 else
     signature=unsigned
+    package_label=$label-unsigned
+    timestamped="no (unsigned)"
 fi
+# The helper runs as local system in every install and uninstall: signed like the images.
+for arch in x64 x86; do
+    mkdir "build/release/helper-$arch"
+    cp "build/release-$arch/bin/service_wait.exe" "build/release/helper-$arch/"
+done
 sign "build/release/$name"/x64/*.exe "build/release/$name"/x64/*.dll \
-    "build/release/$name"/x86/*.exe "build/release/$name"/x86/*.dll
+    "build/release/$name"/x86/*.exe "build/release/$name"/x86/*.dll build/release/helper-*/service_wait.exe
+
+cd build/release
+for arch in x64 x86; do
+    ../../package/build-msi.sh "$arch" "$package_label" "$name-$arch.msi" "$name/$arch"/* "helper-$arch/service_wait.exe"
+done
+rm -r helper-x64 helper-x86
+sign "$name-x64.msi" "$name-x86.msi"
+product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 
 first_line() { "$@" 2>/dev/null | head -1; }
 debian() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null; }
@@ -107,13 +137,10 @@ debian() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null; }
     echo "binutils: $(first_line x86_64-w64-mingw32-ld --version) (Debian binutils-mingw-w64 $(debian binutils-mingw-w64-x86-64))"
     echo "wixl: $(first_line wixl --version) (Debian $(debian wixl))"
     echo "signature: $signature"
-} >"build/release/$name/BUILDINFO"
-
-cd build/release
-for arch in x64 x86; do
-    ../../package/build-msi.sh "$arch" "$version" "$name-$arch.msi" "$name/$arch"/* ../release-$arch/bin/service_wait.exe
-done
-sign "$name-x64.msi" "$name-x86.msi"
+    echo "timestamp: $timestamped"
+    echo "product code x64: $(product_code "$name-x64.msi")"
+    echo "product code x86: $(product_code "$name-x86.msi")"
+} >"$name/BUILDINFO"
 
 (cd "$name" && find . -type f | sed 's|^\./||' | sort | xargs sha256sum >../SHA256SUMS.files)
 mv SHA256SUMS.files "$name/SHA256SUMS"
@@ -128,5 +155,5 @@ sha256sum "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip" >SHA25
 for file in "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip"; do
     echo "build/release/$file ($(stat -c %s "$file") bytes)"
 done
-echo "signature: $signature"
+sed -n 's/^\(signature\|timestamp\|product code .*\): /\1: /p' "$name/BUILDINFO"
 cat SHA256SUMS

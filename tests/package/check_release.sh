@@ -19,20 +19,32 @@ sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS does not match"
 (cd "$name" && sha256sum --quiet -c SHA256SUMS) || fail "$name/SHA256SUMS does not match"
 version=$(sed -n 's/^version: //p' "$name/BUILDINFO")
 expect "version in BUILDINFO" "radioswitch-$version" "$name"
-for field in commit date compiler binutils wixl signature; do
+for field in commit date compiler binutils wixl signature timestamp "product code x64" "product code x86"; do
     grep -q "^$field: ." "$name/BUILDINFO" || fail "BUILDINFO has no $field"
 done
 signature=$(sed -n 's/^signature: //p' "$name/BUILDINFO")
+# A build that is not the release says so in the product's name.
+label=${version#"${version%-dirty}"}
+[ "$signature" != unsigned ] || label=$label-unsigned
+label=${label#-}
 service="Zentrik Bluetooth Radio Control Service"
 
 for arch in x64 x86; do
     msi=$name-$arch.msi
+    upgrade_x64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 upgrade_x86=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
     case $arch in
-    x64) suffix=64 programs=ProgramFiles64Folder system=System64Folder template="x64;1033" ;;
-    x86) suffix="" programs=ProgramFilesFolder system=SystemFolder template="Intel;1033" ;;
+    x64) suffix=64 programs=ProgramFiles64Folder system=System64Folder template="x64;1033" regbits=18
+        upgrade_code=$upgrade_x64 other_code=$upgrade_x86
+        conditions="Installed OR NOT OTHERBITNESSFOUND NOT WIX_DOWNGRADE_DETECTED " ;;
+    x86) suffix="" programs=ProgramFilesFolder system=SystemFolder template="Intel;1033" regbits=2
+        upgrade_code=$upgrade_x86 other_code=$upgrade_x64
+        conditions="Installed OR NOT OTHERBITNESSFOUND Installed OR NOT VersionNT64 NOT WIX_DOWNGRADE_DETECTED " ;;
     esac
     expect "$msi template" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" "$template"
     expect "$msi version" "$(table "$msi" Property | sed -n 's/^ProductVersion|//p')" "${version%-dirty}"
+    expect "$msi name" "$(table "$msi" Property | sed -n 's/^ProductName|//p')" "radioswitch ($arch${label:+, $label})"
+    expect "$msi product code in BUILDINFO" "$(sed -n "s/^product code $arch: //p" "$name/BUILDINFO")" \
+        "$(table "$msi" Property | sed -n 's/^ProductCode|//p')"
     expect "$msi files" "$(table "$msi" File | cut -d'|' -f3 | LC_ALL=C sort | tr '\n' ' ')" \
         "INSTALL.md THIRD_PARTY_NOTICES fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe "
     expect "$msi folders" "$(table "$msi" Directory | tr '\n' ' ')" \
@@ -40,19 +52,47 @@ for arch in x64 x86; do
     expect "$msi library folder" "$(table "$msi" Component | grep '^LibraryComponent|' | cut -d'|' -f3)" LIBRARYDIR
     # Deferred (1024), as local system (2048); 64: exit code ignored; 256: rollback only.
     for action in "ServiceInstall|3090|ServiceFile|install" "ServiceRunning|3074|ServiceWait|running \"$service\" 60" \
-        "ServiceStop|3154|ServiceFile|stop" "ServiceRemove|3154|ServiceFile|remove" \
-        "ServiceGone|3138|ServiceWait|gone \"$service\" 130" \
+        "ServiceStop|3154|ServiceFile|stop" "ServiceStopped|3074|ServiceWait|stopped \"$service\" 130" \
+        "ServiceRemove|3154|ServiceFile|remove" "ServiceGone|3074|ServiceWait|gone \"$service\" 30" \
         "RollbackServiceRemove|3410|ServiceFile|remove" "RollbackServiceStop|3410|ServiceFile|stop" \
-        "RollbackServiceReinstall|3410|ServiceFile|install" \
+        "RollbackServiceReinstall|3410|ServiceFile|install" "KeepLibraryDir|51|LIBRARYDIR|[REMEMBEREDLIBRARYDIR]" \
         "ServiceRecovery|3170|$system|\"[$system]sc.exe\" failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" \
+        "ServiceRecoverFailedStarts|3170|$system|\"[$system]sc.exe\" failureflag \"$service\" 1" \
         "ServiceDescribe|3170|$system|\"[$system]sc.exe\" description \"$service\" \"Switches the Zentrik USB Bluetooth radio on and off at the request of the radio support library.\""; do
         [ "$(table "$msi" CustomAction | grep -cxF "$action|")" = 1 ] || fail "$msi lacks the custom action $action"
     done
+    # When each runs: by the service component's action state (3 installed, 2 removed); an
+    # upgrade's removal of the old product keeps the registration.
+    for step in "ServiceInstall|\$ServiceComponent=3" "ServiceRunning|\$ServiceComponent=3" \
+        "ServiceDescribe|\$ServiceComponent=3" "ServiceRecovery|\$ServiceComponent=3" \
+        "ServiceRecoverFailedStarts|\$ServiceComponent=3" "RollbackServiceRemove|\$ServiceComponent=3 AND NOT SERVICEFOUND" \
+        "RollbackServiceStop|\$ServiceComponent=3 AND (NOT SERVICEFOUND OR (WIX_UPGRADE_DETECTED AND NOT Installed))" \
+        "RollbackServiceReinstall|\$ServiceComponent=2" "ServiceStop|\$ServiceComponent=2" "ServiceStopped|\$ServiceComponent=2" \
+        "ServiceRemove|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
+        "ServiceGone|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
+        "KeepLibraryDir|REMEMBEREDLIBRARYDIR AND NOT LIBRARYDIR"; do
+        [ "$(table "$msi" InstallExecuteSequence | grep -cF "$step|")" = 1 ] || fail "$msi: ${step%%|*} does not run on ${step#*|}"
+    done
     # The order that matters, by sequence number.
     order=$(table "$msi" InstallExecuteSequence | awk -F'|' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
-        grep -xE 'InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|ServiceInstall|ServiceRunning|ServiceDescribe|ServiceRecovery|InstallFinalize' |
+        grep -xE 'AppSearch|KeepLibraryDir|CostInitialize|InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceStopped|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|ServiceInstall|ServiceRunning|ServiceDescribe|ServiceRecovery|ServiceRecoverFailedStarts|InstallFinalize' |
         tr '\n' ' ')
-    expect "$msi sequence" "$order" "InstallInitialize RemoveExistingProducts ServiceStop ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe ServiceRecovery InstallFinalize "
+    expect "$msi sequence" "$order" "AppSearch KeepLibraryDir CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe ServiceRecovery ServiceRecoverFailedStarts InstallFinalize "
+    # Versioned images are compared by version, never by hash.
+    for file in radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe; do
+        expect "$msi version of $file" "$(table "$msi" File | awk -F'|' -v f="$file" '$3 == f { print $5 }')" "${version%-dirty}.0"
+        id=$(table "$msi" File | awk -F'|' -v f="$file" '$3 == f { print $1 }')
+        [ "$(row "$msi" MsiFileHash "$id|.*")" = 0 ] || fail "$msi: a hash for the versioned $file"
+    done
+    expect "$msi library folder kept" "$(table "$msi" RegLocator | grep '^LibraryDirValue|')" \
+        "LibraryDirValue|2|SOFTWARE\\Zentrik\\radioswitch|LibraryDir|$regbits"
+    [ "$(row "$msi" Registry "[^|]*|2|SOFTWARE\\\\Zentrik\\\\radioswitch|LibraryDir|\[LIBRARYDIR\]|LibraryComponent")" = 1 ] ||
+        fail "$msi does not write LIBRARYDIR"
+    expect "$msi Restart Manager" "$(table "$msi" Property | sed -n 's/^MSIRESTARTMANAGERCONTROL|//p')" DisableShutdown
+    expect "$msi same version, other build" "$(table "$msi" Upgrade | grep '|WIX_UPGRADE_DETECTED$')" \
+        "{$upgrade_code}||${version%-dirty}||513||WIX_UPGRADE_DETECTED"
+    expect "$msi other bitness" "$(table "$msi" Upgrade | grep '|OTHERBITNESSFOUND$')" \
+        "{$other_code}|0.0.0|||258||OTHERBITNESSFOUND"
     event_key="SYSTEM\\\\CurrentControlSet\\\\Services\\\\EventLog\\\\Application\\\\$service"
     [ "$(row "$msi" Registry "[^|]*|2|$event_key\\\\\\?|EventMessageFile|#%\[#ServiceFile\]|ServiceComponent")" = 1 ] ||
         fail "$msi: no REG_EXPAND_SZ EventMessageFile naming the service image"
@@ -60,7 +100,7 @@ for arch in x64 x86; do
         fail "$msi: no TypesSupported 7"
     [ "$(row "$msi" Registry "[^|]*|2|$event_key|-||ServiceComponent")" = 1 ] ||
         fail "$msi: the event source key is not removed on uninstall"
-    expect "$msi refuses a lower version" "$(table "$msi" LaunchCondition | cut -d'|' -f1)" "NOT WIX_DOWNGRADE_DETECTED"
+    expect "$msi launch conditions" "$(table "$msi" LaunchCondition | cut -d'|' -f1 | tr '\n' ' ')" "$conditions"
 
     # The package carries the archive's files, byte for byte.
     extracted=$(mktemp -d)
@@ -69,9 +109,10 @@ for arch in x64 x86; do
         found=$(find "$extracted" -type f -name "${file##*/}")
         [ -n "$found" ] && cmp -s "$file" "$found" || fail "$msi: ${file##*/} differs from the archive's"
     done
-    rm -rf "$extracted"
+    # The helper that runs as local system in every install and uninstall.
+    msiinfo extract "$msi" Binary.ServiceWait >"$extracted/service_wait.exe"
 
-    for file in "$msi" "$name/$arch"/*.exe "$name/$arch"/*.dll; do
+    for file in "$msi" "$name/$arch"/*.exe "$name/$arch"/*.dll "$extracted/service_wait.exe"; do
         if [ "$signature" = unsigned ]; then
             osslsigncode extract-signature -in "$file" -out /dev/null >/dev/null 2>&1 && fail "$file is signed in an unsigned release"
         else
@@ -79,6 +120,7 @@ for arch in x64 x86; do
                 fail "$file: no valid signature"
         fi
     done
+    rm -rf "$extracted"
 done
 for image in "$name"/x64/*.exe "$name"/x64/*.dll "$name"/x86/*.exe "$name"/x86/*.dll; do
     unzip -l "$name-symbols.zip" | grep -q "/${image##*/}\.[0-9a-f]\{32\}\.debug$" || fail "no debug information for $image"

@@ -3,11 +3,16 @@
 #   install         the files (the library where LIBRARYDIR says), the service registered
 #                   (quoted path in Program Files, automatic, local system) and running,
 #                   its description and its event source
-#   uninstall       neither service, files, event source nor product left; the Radio
-#                   Support key and ZentRadioState as they were
-#   upgrade         a higher version made here replaces the package's: one product, the
-#                   same registered path, a new service process from the new image; the
-#                   lower version is refused afterwards
+#   uninstall       neither service, files, event source, product key nor product left;
+#                   the Radio Support key and ZentRadioState as they were
+#   feature_removal REMOVE=Complete given to /i removes the service as an uninstall does:
+#                   nothing registered, nothing running
+#   upgrade         a higher version made here (LIBRARYDIR given only to the first
+#                   install) replaces the package's: one product, the same registration
+#                   kept, a new service process from the new image, the library still in
+#                   its folder; the lower version is refused afterwards
+#   bitness         the 32-bit package (made here from the same files) is refused on
+#                   64-bit Windows before anything is installed
 #   failed_install  the service's name already registered and disabled: the install fails
 #                   and leaves no file, no event source, no product and that registration
 #                   as it was
@@ -37,10 +42,14 @@ cp "$package" "$drive_c/radioswitch.msi"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
-wine() { "$loader" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# Wine's own complaints are kept, to be shown when a command gives no exit code.
+wine() { "$loader" "$@" </dev/null 2>>"$work/wine.err" | tr -d '\r'; }
 # The exit code as Windows reports it (Wine's own process status keeps its low byte only).
 # Standard input from /dev/null: Wine's msiexec stops part-way when it can read one.
-msiexec() { wine cmd /v:on /c "start /wait msiexec $* & echo exit=!errorlevel!" | sed -n 's/^exit=//p'; }
+# Each word its own argument: the loader quotes one with spaces as cmd expects.
+exit_code() { wine cmd /v:on /c "$@" '&' echo 'exit=!errorlevel!' | sed -n 's/^exit=//p'; }
+# msiexec is a GUI program: cmd waits for it only through start /wait.
+msiexec() { exit_code start /wait msiexec "$@"; }
 # "TYPE DATA" of one value, or nothing when the key or value is missing.
 value() { wine reg query "$1" /v "$2" | sed -n "s/^    $2    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p"; }
 key_exists() { wine reg query "$1" | grep -q '^HKEY_'; }
@@ -62,7 +71,7 @@ service_processes() {
 version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
 install_package() {
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
-    [ "$code" = 0 ] || { fail "install exited with \"$code\""; exit 1; }
+    [ "$code" = 0 ] || { fail "install exited with \"$code\""; [ -n "$code" ] || cat "$work/wine.err"; exit 1; }
 }
 expected_path='"C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe"'
 
@@ -94,7 +103,7 @@ install)
     expect "EventMessageFile" "$(value "$event_key" EventMessageFile)" \
         'REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe'
     expect "TypesSupported" "$(value "$event_key" TypesSupported)" "REG_DWORD 0x7"
-    expect "products" "$(installed)" "radioswitch (x64) $(version_of "$package")"
+    expect "products" "$(installed)" "radioswitch (x64, unsigned) $(version_of "$package")"
     ;;
 uninstall)
     install_package
@@ -104,12 +113,35 @@ uninstall)
     key_exists "$service_key" && fail "the service is still registered ($(service_state))"
     [ -e "$drive_c/Program Files/Zentrik" ] && fail "left behind: $(find "$drive_c/Program Files/Zentrik")"
     key_exists "$event_key" && fail "the event source is still registered"
+    key_exists 'HKLM\SOFTWARE\Zentrik\radioswitch' && fail "the product's key is still there"
     expect "products" "$(installed)" ""
     key_exists "$radio_key" || fail "the Radio Support key is gone"
     expect "ZentRadioState" "$(value "$radio_key" ZentRadioState)" "$state"
     ;;
-upgrade)
+feature_removal)
     install_package
+    code=$(msiexec /i 'C:\radioswitch.msi' REMOVE=Complete /qn /l*v 'C:\remove.log')
+    expect "feature removal exit code" "$code" 0
+    key_exists "$service_key" && fail "the service is still registered ($(service_state))"
+    expect "service processes" "$(service_processes)" ""
+    [ -e "$folder/radioswitchsvc64.exe" ] && fail "the service image is still installed"
+    ;;
+bitness)
+    # The tables are the package's; the files only have to carry the 32-bit names.
+    mkdir "$work/x86"
+    for file in "$@"; do name=${file##*/}; cp "$file" "$work/x86/$(echo "$name" | sed 's/64\././')"; done
+    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x86 "$(version_of "$package")" "$drive_c/x86.msi" "$work"/x86/* ||
+        { fail "building the 32-bit package"; exit 1; }
+    code=$(msiexec /i 'C:\x86.msi' /qn /l*v 'C:\x86.log')
+    case $code in 1603 | 1627) ;; *) fail "the 32-bit package: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
+    tr -d '\r' <"$drive_c/x86.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
+        fail "the 32-bit package was not refused by its launch condition"
+    [ -e "$drive_c/Program Files (x86)/Zentrik" ] && fail "installed: $(find "$drive_c/Program Files (x86)/Zentrik")"
+    key_exists "$service_key" && fail "a service is registered"
+    expect "products" "$(installed)" ""
+    ;;
+upgrade)
+    install_package 'LIBRARYDIR=C:\RadioLibrary\'
     version=$(version_of "$package")
     higher=$(echo "$version" | awk -F. '{ print $1 "." $2 + 1 "." $3 }')
     # The higher version's service image differs from the installed one by trailing bytes.
@@ -126,6 +158,20 @@ upgrade)
     expect "ImagePath" "$(value "$service_key" ImagePath)" "REG_SZ $expected_path"
     expect "service state" "$(service_state)" RUNNING
     cmp -s "$work/higher/radioswitchsvc64.exe" "$folder/radioswitchsvc64.exe" || fail "the old service image is installed"
+    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch64.dll "
+    [ -e "$folder/radioswitch64.dll" ] && fail "the library moved to the install folder"
+    # Wine's RemoveExistingProducts leaves out UPGRADINGPRODUCTCODE, which Windows sets for
+    # the old product's removal: that removal, as Windows runs it, stops the service and
+    # keeps its registration (a value of its own stays), and the next install starts it.
+    wine reg add "$service_key" /v KeptByUpgrade /t REG_DWORD /d 1 /f >/dev/null
+    code=$(msiexec /x 'C:\higher.msi' /qn UPGRADINGPRODUCTCODE={00000000-0000-0000-0000-000000000001} /l*v 'C:\removal.log')
+    expect "removal by an upgrade: exit code" "$code" 0
+    expect "removal by an upgrade: service state" "$(service_state)" STOPPED
+    [ -e "$folder/radioswitchsvc64.exe" ] && fail "removal by an upgrade: the service image is still installed"
+    code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\reinstall.log')
+    expect "install after it: exit code" "$code" 0
+    expect "install after it: service state" "$(service_state)" RUNNING
+    expect "the registration kept" "$(value "$service_key" KeptByUpgrade)" "REG_DWORD 0x1"
     after=$(service_processes)
     [ -n "$after" ] && [ "$after" != "$before" ] ||
         fail "service processes before the upgrade: ${before:-none}, after: ${after:-none}"
@@ -152,6 +198,10 @@ failed_install)
     key_exists "$event_key" && fail "the event source is registered"
     expect "products" "$(installed)" ""
     expect "the registration found" "$(wine reg query "$service_key")" "$registration"
+    # Why, as Windows's log gives it ("returned actual error code"; Wine's log leaves it out).
+    for file in "$@"; do case $file in */service_wait.exe) cp "$file" "$drive_c/" ;; esac; done
+    expect "why the service did not run" "$(exit_code 'C:\service_wait.exe' running "$service" 5)" 1058
+    expect "why it would not be gone" "$(exit_code 'C:\service_wait.exe' gone "$service" 1)" 1072
     ;;
 *)
     echo "unknown scenario $scenario"
