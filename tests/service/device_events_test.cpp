@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "device_events.h"
 #include "device_records.h"
+#include "exception_guard.h"
 #include "platform.h"
 #include "registry_fixture.h"
 #include "service_state.h"
@@ -131,6 +133,13 @@ TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFourIgnoringAscii
     EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0").Record()));
 }
 
+// The handler and the path rule on one record, inside a guard that catches a fault.
+bool Named;
+void ParseShortRecord(void* record) {
+    HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, static_cast<DEV_BROADCAST_HDR*>(record));
+    Named = IsRadioDevicePath(static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record));
+}
+
 TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
     DeviceInterfaceRecord record(RadioInterfacePath);
     record.Record()->dbcc_size =
@@ -138,6 +147,24 @@ TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
     EXPECT_FALSE(IsRadioDevicePath(record.Record())) << "a record too small to hold the pattern";
     record.Record()->dbcc_size += 1;
     EXPECT_TRUE(IsRadioDevicePath(record.Record()));
+
+    // Records that end where readable memory ends, so that a read beyond one faults. The
+    // fixed part (size, type, reserved, class GUID) is 28 bytes; a record of size 0 still has its size.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    ASSERT_TRUE(pages && VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
+    for (DWORD size : {0u, 28u, 30u}) {
+        const DWORD readable = size ? size : sizeof(DWORD);
+        BYTE* shortRecord = pages + system.dwPageSize - readable;
+        memcpy(shortRecord, DeviceInterfaceRecord(RadioInterfacePath).Record(), readable);
+        reinterpret_cast<DEV_BROADCAST_HDR*>(shortRecord)->dbch_size = size;
+        DWORD code = 0;
+        EXPECT_TRUE(CallWithExceptionGuard(ParseShortRecord, shortRecord, nullptr, &code)) << size << ": " << std::hex << code;
+        EXPECT_FALSE(Named) << size;
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
@@ -150,9 +177,27 @@ TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
     EXPECT_EQ(RadioSupportKey, opened);
 }
 
+// Another thread's write, which takes the key's lock and, failing, the log's.
+DWORD WINAPI WriteOnAnotherThread(void*) { return WriteRadioState(1); }
+
 TEST_F(RadioDeviceEvents, WithoutTheKeyNothingIsWrittenAndNobodyReleased) {
     DeleteRadioSupportKey();
+    const DWORD handlerThread = GetCurrentThreadId();
+    std::vector<HANDLE> others;
+    std::vector<DWORD> waits;
+    events.DuringCall = [&] {
+        if (GetCurrentThreadId() != handlerThread) return;
+        others.push_back(CreateThread(nullptr, 0, WriteOnAnotherThread, nullptr, 0, nullptr));
+        waits.push_back(WaitForSingleObject(others.back(), 5000));
+    };
     EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    EXPECT_EQ(waits, (std::vector<DWORD>{WAIT_OBJECT_0, WAIT_OBJECT_0}))
+        << "neither the source's registration nor the event is made under the key's or the log's lock";
+    for (HANDLE other : others) {
+        WaitForSingleObject(other, INFINITE);
+        CloseHandle(other);
+    }
+    events.DuringCall = nullptr;
     EXPECT_EQ(RadioSupportKey, nullptr);
     EXPECT_FALSE(RadioSupportKeyExists()) << "the service never creates the key";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));

@@ -53,6 +53,30 @@ TEST_F(EventLog, OneEventOfAnIdAMinuteAndTheNextSaysHowManyWereLeftOut) {
     EXPECT_EQ(log.ServerNamesGiven, 0u) << "the local machine's log";
 }
 
+// The first reading of the clock starts a second report of the same ID, with a later
+// tick, and lets it run for up to 200 ms.
+volatile bool Raced;
+HANDLE Other;
+DWORD WINAPI ReportTheSameId(void*) {
+    ReportRequestTimedOut(1);
+    return 0;
+}
+DWORD WINAPI TickRacedByAnotherReport() {
+    if (Raced) return Now;
+    Raced = true;
+    Other = CreateThread(nullptr, 0, ReportTheSameId, nullptr, 0, nullptr);
+    WaitForSingleObject(Other, 200);
+    return Now - 1;
+}
+
+TEST_F(EventLog, OfTwoReportsOfAnIdAtOnceOneIsWritten) {
+    ServicePlatform.GetTickCount = TickRacedByAnotherReport;
+    ReportRequestTimedOut(0);
+    ASSERT_EQ(WaitForSingleObject(Other, INFINITE), WAIT_OBJECT_0);
+    CloseHandle(Other);
+    EXPECT_EQ(log.Events().size(), 1u);
+}
+
 TEST_F(EventLog, AChangeThatWaitsForARestartNamesTheNodeAndTheDirection) {
     SimRadio sim;
     ServicePlatform.GetTickCount = TestTickCount;  // the simulation installed its own
