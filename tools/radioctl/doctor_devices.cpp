@@ -5,7 +5,7 @@
 #include <cfgmgr32.h>
 
 #include "device_enumeration.h"
-#include "doctor.h"
+#include "doctor_checks.h"
 #include "radio_contract.h"
 #include "radio_device_path.h"
 #include "tool_environment.h"
