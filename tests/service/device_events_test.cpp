@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -177,27 +178,20 @@ TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
     EXPECT_EQ(RadioSupportKey, opened);
 }
 
-// Another thread's write, which takes the key's lock and, failing, the log's.
-DWORD WINAPI WriteOnAnotherThread(void*) { return WriteRadioState(1); }
-
 TEST_F(RadioDeviceEvents, WithoutTheKeyNothingIsWrittenAndNobodyReleased) {
     DeleteRadioSupportKey();
+    // At each event log call, another thread writes: it takes the key's lock and, failing, the log's.
     const DWORD handlerThread = GetCurrentThreadId();
-    std::vector<HANDLE> others;
-    std::vector<DWORD> waits;
+    std::vector<std::future<bool>> others;
+    std::vector<std::future_status> waits;
     events.DuringCall = [&] {
         if (GetCurrentThreadId() != handlerThread) return;
-        others.push_back(CreateThread(nullptr, 0, WriteOnAnotherThread, nullptr, 0, nullptr));
-        waits.push_back(WaitForSingleObject(others.back(), 5000));
+        others.push_back(std::async(std::launch::async, [] { return WriteRadioState(1); }));
+        waits.push_back(others.back().wait_for(std::chrono::seconds(5)));
     };
     EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
-    EXPECT_EQ(waits, (std::vector<DWORD>{WAIT_OBJECT_0, WAIT_OBJECT_0}))
-        << "neither the source's registration nor the event is made under the key's or the log's lock";
-    for (HANDLE other : others) {
-        WaitForSingleObject(other, INFINITE);
-        CloseHandle(other);
-    }
     events.DuringCall = nullptr;
+    EXPECT_EQ(waits, std::vector(2, std::future_status::ready)) << "the source's registration and the event";
     EXPECT_EQ(RadioSupportKey, nullptr);
     EXPECT_FALSE(RadioSupportKeyExists()) << "the service never creates the key";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));

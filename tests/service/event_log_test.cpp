@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -53,27 +54,20 @@ TEST_F(EventLog, OneEventOfAnIdAMinuteAndTheNextSaysHowManyWereLeftOut) {
     EXPECT_EQ(log.ServerNamesGiven, 0u) << "the local machine's log";
 }
 
-// The first reading of the clock starts a second report of the same ID, with a later
-// tick, and lets it run for up to 200 ms.
-volatile bool Raced;
-HANDLE Other;
-DWORD WINAPI ReportTheSameId(void*) {
-    ReportRequestTimedOut(1);
-    return 0;
-}
+// The first reading of the clock lets a second report of the same ID, with a later tick,
+// run for up to 200 ms.
+std::future<void> Other;
 DWORD WINAPI TickRacedByAnotherReport() {
-    if (Raced) return Now;
-    Raced = true;
-    Other = CreateThread(nullptr, 0, ReportTheSameId, nullptr, 0, nullptr);
-    WaitForSingleObject(Other, 200);
+    if (Other.valid()) return Now;
+    Other = std::async(std::launch::async, [] { ReportRequestTimedOut(1); });
+    Other.wait_for(std::chrono::milliseconds(200));
     return Now - 1;
 }
 
 TEST_F(EventLog, OfTwoReportsOfAnIdAtOnceOneIsWritten) {
     ServicePlatform.GetTickCount = TickRacedByAnotherReport;
     ReportRequestTimedOut(0);
-    ASSERT_EQ(WaitForSingleObject(Other, INFINITE), WAIT_OBJECT_0);
-    CloseHandle(Other);
+    Other.get();
     EXPECT_EQ(log.Events().size(), 1u);
 }
 

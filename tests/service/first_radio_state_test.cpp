@@ -76,8 +76,7 @@ TEST_F(FirstRadioState, WithoutTheKeyNothingIsWrittenNorReported) {
     EXPECT_TRUE(log.Events().empty()) << "nothing was written, so no write failed";
 }
 
-// The removal reaches the handler while start-up looks at the radio, which it still
-// finds running.
+// The removal reaches the handler while start-up looks at the radio, still running.
 decltype(ServicePlatform.SetupDiGetClassDevsA) LookAtInterfaces;
 HDEVINFO WINAPI RemovalDuringTheLook(const GUID* guid, PCSTR enumerator, HWND parent, DWORD flags) {
     DeviceInterfaceRecord removal(RadioInterfacePath);
@@ -88,7 +87,6 @@ HDEVINFO WINAPI RemovalDuringTheLook(const GUID* guid, PCSTR enumerator, HWND pa
 TEST_F(FirstRadioState, NeverOverwritesAnEventThatCameDuringTheLook) {
     SimRadio sim;
     sim.AddStandardRadio();
-    SimEventLog log;
     SetRadioState(1);
     LookAtInterfaces = ServicePlatform.SetupDiGetClassDevsA;
     ServicePlatform.SetupDiGetClassDevsA = RemovalDuringTheLook;
