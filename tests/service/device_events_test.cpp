@@ -134,12 +134,7 @@ TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFourIgnoringAscii
     EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0").Record()));
 }
 
-// The handler and the path rule on one record, inside a guard that catches a fault.
-bool Named;
-void ParseShortRecord(void* record) {
-    HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, static_cast<DEV_BROADCAST_HDR*>(record));
-    Named = IsRadioDevicePath(static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record));
-}
+bool Named;  // the path rule's answer for the short record under test
 
 TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
     DeviceInterfaceRecord record(RadioInterfacePath);
@@ -162,7 +157,11 @@ TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
         memcpy(shortRecord, DeviceInterfaceRecord(RadioInterfacePath).Record(), readable);
         reinterpret_cast<DEV_BROADCAST_HDR*>(shortRecord)->dbch_size = size;
         DWORD code = 0;
-        EXPECT_TRUE(CallWithExceptionGuard(ParseShortRecord, shortRecord, nullptr, &code)) << size << ": " << std::hex << code;
+        const auto parse = [](void* record) {
+            HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, static_cast<DEV_BROADCAST_HDR*>(record));
+            Named = IsRadioDevicePath(static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record));
+        };
+        EXPECT_TRUE(CallWithExceptionGuard(parse, shortRecord, nullptr, &code)) << size << ": " << std::hex << code;
         EXPECT_FALSE(Named) << size;
     }
     VirtualFree(pages, 0, MEM_RELEASE);

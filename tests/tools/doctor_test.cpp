@@ -261,7 +261,6 @@ TEST(RadioctlDoctor, AWorkingSystemPassesAndAPausedOrStoppedServiceDoesNot) {
     ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1", "USB\\VID_7A5C&PID_0C31"));
     ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "usb\\vid_7a5c&pid_0c31&mi_00"));
     // The service's own radio is off as well: at start it writes the state it finds.
-    ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
     ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioDisabledValue, 1), ERROR_SUCCESS);
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
