@@ -18,4 +18,5 @@ inline constexpr char EnableRadioRequest[] = "EnableZentBtRadio";
 inline constexpr char DisableRadioRequest[] = "DisableZentBtRadio";
 // Network options of the client's string binding: the server may learn who calls but
 // never act as the caller, so a process squatting on the pipe name gains nothing.
-inline constexpr char RadioControlNetworkOptions[] = "security=identification dynamic false";
+// Spelled as the platform documents the option; no document says it takes lowercase.
+inline constexpr char RadioControlNetworkOptions[] = "Security=Identification Dynamic False";

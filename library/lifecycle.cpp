@@ -45,9 +45,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     case DLL_PROCESS_DETACH:
         Report<EvProcessDetach>();
         // A non-null reserved means the process is ending: its other threads are gone,
-        // perhaps killed holding the key's lock, and closing the key or freeing the
-        // context could wait for ever under the loader lock. The process's end releases both.
-        if (!reserved) RadioDllDeInit();
+        // perhaps killed holding the key's lock or inside the trace provider's callback,
+        // so closing the key, freeing the context or unregistering the provider (which
+        // waits for its callbacks) could wait for ever under the loader lock. The
+        // process's end releases all three.
+        if (reserved) break;
+        RadioDllDeInit();
         UnregisterTraceProvider();
         break;
     case DLL_THREAD_ATTACH:

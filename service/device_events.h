@@ -23,8 +23,12 @@ bool OpenRadioSupportKey();
 // Writes ZentRadioState as a REG_DWORD; true when the registry accepted it. A key
 // deleted since it was opened is let go and opened again, so that a key made anew is written.
 bool WriteRadioState(DWORD state);
-// True when the key opens and holds no ZentRadioState.
-bool RadioStateAbsent();
-// Writes ZentRadioState only while it does not exist, in one step with respect to
-// device events; true when it was written.
-bool WriteRadioStateIfAbsent(DWORD state);
+
+// How many radio events have reached the handler so far. A reading of the radio taken
+// after this count is older than any event that raises it.
+DWORD RadioEventCount();
+// Writes state where ZentRadioState does not already hold it, unless a radio event
+// has come since the count was `eventsSeen`: the event's state is newer than the
+// reading. One step with respect to device events; true when it wrote. A key that
+// can't be opened or read is not reported: nothing was written.
+bool ReconcileRadioStateValue(DWORD state, DWORD eventsSeen);

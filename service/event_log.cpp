@@ -24,7 +24,9 @@ constexpr std::array<DWORD, 7> EventIds = {EVENT_SERVICE_STARTED,    EVENT_START
                                            EVENT_STATE_WRITE_FAILED};
 
 // Reports come from RPC threads, the dispatcher thread and the service main at once.
-// Held for the bookkeeping and the source's registration, never across a write.
+// Held for the bookkeeping only: registering, writing and deregistering are calls into
+// the EventLog service, and a slow one must hold up nobody else's report (device events
+// report on the SCM's handler thread).
 SRWLOCK LogLock = SRWLOCK_INIT;
 HANDLE Source;
 
@@ -57,16 +59,34 @@ bool Admit(DWORD id, DWORD now, DWORD& leftOut) {
 
 constexpr size_t MaxInserts = 4;
 
+// Registered on first need; a registration that failed is tried again by the next
+// event. Two threads may register at once: the first handle published stays, the other
+// is let go.
+HANDLE EventSource() {
+    AcquireSRWLockShared(&LogLock);
+    HANDLE source = Source;
+    ReleaseSRWLockShared(&LogLock);
+    if (source) return source;
+    const HANDLE registered = ServicePlatform.RegisterEventSourceA(nullptr, RadioServiceName);
+    if (!registered) return nullptr;
+    AcquireSRWLockExclusive(&LogLock);
+    if (!Source) Source = registered;
+    source = Source;
+    ReleaseSRWLockExclusive(&LogLock);
+    if (source != registered) ServicePlatform.DeregisterEventSource(registered);
+    return source;
+}
+
 void Write(DWORD id, WORD type, std::initializer_list<const char*> inserts) {
-    const DWORD now = ServicePlatform.GetTickCount();
     DWORD leftOut = 0;
     AcquireSRWLockExclusive(&LogLock);
-    const bool admitted = Admit(id, now, leftOut);
-    // Registered on first need; a registration that failed is tried again by the next event.
-    if (admitted && !Source) Source = ServicePlatform.RegisterEventSourceA(nullptr, RadioServiceName);
-    const HANDLE source = Source;
+    // The clock is read under the lock, so that events are admitted in the order of
+    // their ticks: a later tick admitted first would let an earlier one pass as well.
+    const bool admitted = Admit(id, ServicePlatform.GetTickCount(), leftOut);
     ReleaseSRWLockExclusive(&LogLock);
-    if (!admitted || !source) return;
+    if (!admitted) return;
+    const HANDLE source = EventSource();
+    if (!source) return;
 
     // wsprintfA, not the C runtime's formatting, which would double the image's size.
     char leftOutText[12];
@@ -146,8 +166,9 @@ void ReportStateWriteFailed(const char* call, LSTATUS error) {
 
 void CloseEventSource() {
     AcquireSRWLockExclusive(&LogLock);
-    if (Source) ServicePlatform.DeregisterEventSource(Source);
+    const HANDLE source = Source;
     Source = nullptr;
     Records = FreshRecords();
     ReleaseSRWLockExclusive(&LogLock);
+    if (source) ServicePlatform.DeregisterEventSource(source);
 }

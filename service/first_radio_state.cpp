@@ -59,13 +59,13 @@ Presence RadioPortInterface() {
 
 }  // namespace
 
-bool PublishFirstRadioState() {
-    // Most starts find the value there: no need to walk the devices then.
-    if (!RadioStateAbsent()) return false;
+bool ReconcileRadioState() {
+    // Taken before the radio is looked at: an event after it knows better than the look.
+    const DWORD eventsSeen = RadioEventCount();
     RadioNodes nodes;
     if (EnumerateDevices(NoteRadioNode, &nodes, RadioInterfaceSelector) != 0 || !nodes.Present) return false;
     const Presence port = RadioPortInterface();
-    if (port == Presence::Present) return WriteRadioStateIfAbsent(1);
-    if (port == Presence::Absent && nodes.Disabled) return WriteRadioStateIfAbsent(0);
+    if (port == Presence::Present) return ReconcileRadioStateValue(1, eventsSeen);
+    if (port == Presence::Absent && nodes.Disabled) return ReconcileRadioStateValue(0, eventsSeen);
     return false;
 }

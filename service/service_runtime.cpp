@@ -149,7 +149,7 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
         return ReportStopped(ReportStartFailed("CreateEventA", FailureCode(error)));
     }
 
-    PublishFirstRadioState();
+    ReconcileRadioState();
 
     RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
                                                RPC_C_LISTEN_MAX_CALLS_DEFAULT,

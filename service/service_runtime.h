@@ -33,7 +33,7 @@ extern bool StoppedReported;
 void RunAsService();
 
 // Reports running, registers for the Bluetooth port interface's arrival and removal,
-// creates SwitchDoneEvent, publishes the radio's state where none has been yet, and
+// creates SwitchDoneEvent, writes the radio's state where the stored one differs, and
 // serves the interface on its pipe until listening stops, then reports stopped. A start-up step that fails reports stopped with its error; a
 // stop that came before listening began ends the service without listening.
 void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);

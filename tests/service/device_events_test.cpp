@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "device_events.h"
 #include "device_records.h"
+#include "exception_guard.h"
 #include "platform.h"
 #include "registry_fixture.h"
 #include "service_state.h"
@@ -131,6 +134,8 @@ TEST(RadioDevicePath, ComparesTwentySevenCodeUnitsAfterTheFirstFourIgnoringAscii
     EXPECT_FALSE(IsRadioDevicePath(DeviceInterfaceRecord(L"\\\\?\\USB#VID_7A5C&PID_0C31&MI_0").Record()));
 }
 
+bool Named;  // the path rule's answer for the short record under test
+
 TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
     DeviceInterfaceRecord record(RadioInterfacePath);
     record.Record()->dbcc_size =
@@ -138,6 +143,28 @@ TEST(RadioDevicePath, NeverLooksBeyondTheRecord) {
     EXPECT_FALSE(IsRadioDevicePath(record.Record())) << "a record too small to hold the pattern";
     record.Record()->dbcc_size += 1;
     EXPECT_TRUE(IsRadioDevicePath(record.Record()));
+
+    // Records that end where readable memory ends, so that a read beyond one faults. The
+    // fixed part (size, type, reserved, class GUID) is 28 bytes; a record of size 0 still has its size.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    ASSERT_TRUE(pages && VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
+    for (DWORD size : {0u, 28u, 30u}) {
+        const DWORD readable = size ? size : sizeof(DWORD);
+        BYTE* shortRecord = pages + system.dwPageSize - readable;
+        memcpy(shortRecord, DeviceInterfaceRecord(RadioInterfacePath).Record(), readable);
+        reinterpret_cast<DEV_BROADCAST_HDR*>(shortRecord)->dbch_size = size;
+        DWORD code = 0;
+        const auto parse = [](void* record) {
+            HandleRadioDeviceEvent(DBT_DEVICEARRIVAL, static_cast<DEV_BROADCAST_HDR*>(record));
+            Named = IsRadioDevicePath(static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(record));
+        };
+        EXPECT_TRUE(CallWithExceptionGuard(parse, shortRecord, nullptr, &code)) << size << ": " << std::hex << code;
+        EXPECT_FALSE(Named) << size;
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
@@ -152,7 +179,18 @@ TEST_F(RadioDeviceEvents, TheKeyIsOpenedOnceAndKeptOpen) {
 
 TEST_F(RadioDeviceEvents, WithoutTheKeyNothingIsWrittenAndNobodyReleased) {
     DeleteRadioSupportKey();
+    // At each event log call, another thread writes: it takes the key's lock and, failing, the log's.
+    const DWORD handlerThread = GetCurrentThreadId();
+    std::vector<std::future<bool>> others;
+    std::vector<std::future_status> waits;
+    events.DuringCall = [&] {
+        if (GetCurrentThreadId() != handlerThread) return;
+        others.push_back(std::async(std::launch::async, [] { return WriteRadioState(1); }));
+        waits.push_back(others.back().wait_for(std::chrono::seconds(5)));
+    };
     EXPECT_EQ(Deliver(DBT_DEVICEARRIVAL), NO_ERROR);
+    events.DuringCall = nullptr;
+    EXPECT_EQ(waits, std::vector(2, std::future_status::ready)) << "the source's registration and the event";
     EXPECT_EQ(RadioSupportKey, nullptr);
     EXPECT_FALSE(RadioSupportKeyExists()) << "the service never creates the key";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,23 @@ TEST_F(EventLog, OneEventOfAnIdAMinuteAndTheNextSaysHowManyWereLeftOut) {
     EXPECT_EQ(log.RegisteredSources(), (std::vector<std::string>{"Zentrik Bluetooth Radio Control Service"}))
         << "registered once, on first need";
     EXPECT_EQ(log.ServerNamesGiven, 0u) << "the local machine's log";
+}
+
+// The first reading of the clock lets a second report of the same ID, with a later tick,
+// run for up to 200 ms.
+std::future<void> Other;
+DWORD WINAPI TickRacedByAnotherReport() {
+    if (Other.valid()) return Now;
+    Other = std::async(std::launch::async, [] { ReportRequestTimedOut(1); });
+    Other.wait_for(std::chrono::milliseconds(200));
+    return Now - 1;
+}
+
+TEST_F(EventLog, OfTwoReportsOfAnIdAtOnceOneIsWritten) {
+    ServicePlatform.GetTickCount = TickRacedByAnotherReport;
+    ReportRequestTimedOut(0);
+    Other.get();
+    EXPECT_EQ(log.Events().size(), 1u);
 }
 
 TEST_F(EventLog, AChangeThatWaitsForARestartNamesTheNodeAndTheDirection) {

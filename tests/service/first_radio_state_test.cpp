@@ -4,14 +4,16 @@
 #include <string>
 
 #include "device_events.h"
+#include "device_records.h"
 #include "first_radio_state.h"
+#include "platform.h"
 #include "registry_fixture.h"
+#include "sim_event_log.h"
 #include "sim_radio.h"
 
 namespace {
 
-// What start-up publishes on a machine where nothing has yet, against the real registry
-// and the simulated radio.
+// The state start-up finds and writes, against the real registry and the simulated radio.
 class FirstRadioState : public testing::Test {
 protected:
     void TearDown() override {
@@ -21,7 +23,7 @@ protected:
     ScopedRadioSupportKey key;
 };
 
-TEST_F(FirstRadioState, WritesWhatTheRadioShowsOnlyWhereNothingWasPublished) {
+TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
     constexpr long long Absent = -1;
     struct Case {
         const char* Name;
@@ -34,10 +36,11 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsOnlyWhereNothingWasPublished) {
         {"node disabled in this profile", [](SimRadio& sim) { sim.Node(1).ProfileDisabled = true; }, Absent, 0},
         {"path in lower case",
          [](SimRadio& sim) { sim.Node(1).InstanceId = "usb\\vid_7a5c&pid_0c31&mi_00\\6&1&0&0000"; }, Absent, 1},
-        {"value already there", [](SimRadio&) {}, 0, 0},
-        {"value already there, radio off", [](SimRadio& sim) { sim.Node(1).Disabled = true; }, 1, 1},
+        {"stale 0, radio running (an on left to a restart)", [](SimRadio&) {}, 0, 1},
+        {"stale 1, node disabled while the service was stopped", [](SimRadio& sim) { sim.Node(1).Disabled = true; }, 1, 0},
+        {"value already right", [](SimRadio&) {}, 1, 1},
         {"enabled, yet no port interface: can't be told",
-         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, Absent, Absent},
+         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, 0, 0},
         {"no radio node", [](SimRadio& sim) { sim.Node(1).Present = sim.Node(0).Present = false; }, Absent, Absent},
         {"unreadable device list", [](SimRadio& sim) { sim.DeviceListQuery.FailAlways(); }, Absent, Absent},
         {"unreadable interface list",
@@ -56,19 +59,39 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsOnlyWhereNothingWasPublished) {
         } else {
             SetRadioState(static_cast<DWORD>(c.Before));
         }
-        EXPECT_EQ(PublishFirstRadioState(), c.Before == Absent && c.After != Absent) << c.Name;
+        EXPECT_EQ(ReconcileRadioState(), c.Before != c.After) << c.Name;
         EXPECT_EQ(ReadRadioState(), c.After) << c.Name;
         EXPECT_TRUE(sim.StoredParams.empty()) << c.Name << ": the radio is only looked at";
         EXPECT_EQ(sim.OpenDeviceLists(), 0u) << c.Name;
     }
 }
 
-TEST_F(FirstRadioState, WithoutTheKeyNothingIsWritten) {
+TEST_F(FirstRadioState, WithoutTheKeyNothingIsWrittenNorReported) {
     DeleteRadioSupportKey();
     SimRadio sim;
     sim.AddStandardRadio();
-    EXPECT_FALSE(PublishFirstRadioState());
+    SimEventLog log;
+    EXPECT_FALSE(ReconcileRadioState());
     EXPECT_FALSE(RadioSupportKeyExists());
+    EXPECT_TRUE(log.Events().empty()) << "nothing was written, so no write failed";
+}
+
+// The removal reaches the handler while start-up looks at the radio, still running.
+decltype(ServicePlatform.SetupDiGetClassDevsA) LookAtInterfaces;
+HDEVINFO WINAPI RemovalDuringTheLook(const GUID* guid, PCSTR enumerator, HWND parent, DWORD flags) {
+    DeviceInterfaceRecord removal(RadioInterfacePath);
+    HandleRadioDeviceEvent(DBT_DEVICEREMOVECOMPLETE, removal.Header());
+    return LookAtInterfaces(guid, enumerator, parent, flags);
+}
+
+TEST_F(FirstRadioState, NeverOverwritesAnEventThatCameDuringTheLook) {
+    SimRadio sim;
+    sim.AddStandardRadio();
+    SetRadioState(1);
+    LookAtInterfaces = ServicePlatform.SetupDiGetClassDevsA;
+    ServicePlatform.SetupDiGetClassDevsA = RemovalDuringTheLook;
+    EXPECT_FALSE(ReconcileRadioState());
+    EXPECT_EQ(ReadRadioState(), 0);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ struct SimEventLogSeam {
 
     static HANDLE WINAPI Register(LPCSTR server, LPCSTR source) {
         SimEventLog& log = *current;
+        if (log.DuringCall) log.DuringCall();
         Guard guard(log.lock_);
         log.sources_.push_back(source ? source : "");
         if (server) ++log.ServerNamesGiven;
@@ -30,6 +31,7 @@ struct SimEventLogSeam {
     static BOOL WINAPI Report(HANDLE source, WORD type, WORD, DWORD id, PSID, WORD count, DWORD, LPCSTR* strings,
                               LPVOID) {
         SimEventLog& log = *current;
+        if (log.DuringCall) log.DuringCall();
         Guard guard(log.lock_);
         ++log.ReportCalls;
         if (source != SourceHandle || log.registered_ == log.Deregistrations) {

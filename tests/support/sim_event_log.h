@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ public:
     // returns FALSE (ERROR_LOG_FILE_FULL), its event not recorded in Events.
     bool RegistrationFails = false;
     bool ReportFails = false;
+    // Run at the start of every RegisterEventSourceA and ReportEventA, on the caller's thread.
+    std::function<void()> DuringCall;
 
     // What the service did, read after the code under test has returned.
     std::vector<SimLoggedEvent> Events() const;

@@ -13,6 +13,7 @@
 
 #include "registry_fixture.h"
 #include "run_program.h"
+#include "simulated_radio_service.h"
 #include "simulated_service_fixture.h"
 #include "test_paths.h"
 
@@ -260,6 +261,8 @@ TEST(RadioctlDoctor, AWorkingSystemPassesAndAPausedOrStoppedServiceDoesNot) {
     RadioNodes nodes;
     ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31\\5&2A3B4C5D&0&1", "USB\\VID_7A5C&PID_0C31"));
     ASSERT_TRUE(nodes.Add("USB\\VID_7A5C&PID_0C31&MI_00\\6&1&0&0000", "usb\\vid_7a5c&pid_0c31&mi_00"));
+    // The service's own radio is off as well: at start it writes the state it finds.
+    ASSERT_EQ(WriteSimulatedRadioSetting(SimulatedRadioDisabledValue, 1), ERROR_SUCCESS);
     SimulatedService service(SimulatedServicePath());
     ASSERT_TRUE(service.StartServing());
 
@@ -313,6 +316,7 @@ TEST(RadioctlDoctor, AWorkingSystemPassesAndAPausedOrStoppedServiceDoesNot) {
     doctor = RunDoctor();
     EXPECT_LINK(doctor, "service", "broken", "; stopped");
     EXPECT_LINK(doctor, "pipe", "broken", "no server");
+    DeleteSimulatedRadioSettings();
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cfgmgr32.h>
 
 #include "device_enumeration.h"
-#include "doctor.h"
+#include "doctor_checks.h"
 #include "radio_contract.h"
 #include "radio_device_path.h"
 #include "tool_environment.h"
@@ -118,9 +118,9 @@ LinkReport CheckPortInterface(const RadioStateReading& state) {
         link.Status = LinkStatus::Broken;
         link.Found += Format(" is stale: it says %s, the interface says %s", valueOn ? "on" : "off",
                              present ? "on" : "off");
-        link.Remedy = "the service writes the value only when the interface arrives or goes, and only while it runs "
-                      "unpaused: with the service running, disable and enable the radio's node in Device Manager "
-                      "(or unplug and replug it)";
+        link.Remedy = "the service writes the value at its start and when the interface arrives or goes while it "
+                      "runs unpaused: restart the service, or with it running disable and enable the radio's node in "
+                      "Device Manager (or unplug and replug it)";
     } else {
         link.Found += " agrees";
     }

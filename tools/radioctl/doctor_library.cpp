@@ -1,6 +1,6 @@
 // The library's links: whether it loads from where radioctl takes it, and how to see
 // its trace events.
-#include "doctor.h"
+#include "doctor_checks.h"
 #include "radio_contract.h"
 #include "tool_environment.h"
 

@@ -2,10 +2,9 @@
 // values of the radio's interface instances.
 #include <cstring>
 
-#include "doctor.h"
+#include "doctor_checks.h"
 #include "radio_contract.h"
 #include "radio_preparation.h"
-#include "radio_state_value.h"
 #include "tool_environment.h"
 
 namespace {
@@ -43,10 +42,6 @@ std::string DescribeWakeValue(HKEY key, const char* name) {
 }
 
 }  // namespace
-
-bool RadioStateReading::AcceptedByLibrary() const {
-    return KeyStatus == ERROR_SUCCESS && ValueStatus == ERROR_SUCCESS && HoldsRadioState(Type, Size);
-}
 
 RadioStateReading ReadRadioStateValue() {
     RadioStateReading state;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "doctor.h"
+#include "doctor_link.h"
 
 // Which tool wrote the report, where and when: what a collector needs beside the links.
 struct ReportHeader {

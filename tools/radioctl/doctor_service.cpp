@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "doctor.h"
+#include "doctor_checks.h"
 #include "exception_guard.h"
 #include "radio_control.h"
 #include "service_runtime.h"
