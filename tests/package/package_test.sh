@@ -208,5 +208,5 @@ failed_install)
     exit 2
     ;;
 esac
-[ "$failures" -eq 0 ] || exit 1
+[ "$failures" -eq 0 ] || { echo "Wine's own messages:"; cat "$work/wine.err"; exit 1; }
 echo "package $scenario: passed"
