@@ -42,7 +42,10 @@ cp "$package" "$drive_c/radioswitch.msi"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
-# Wine's own complaints are kept, to be shown when a command gives no exit code.
+# Ends the scenario here if anything failed.
+stop_if_failed() { [ "$failures" -eq 0 ] || { echo "Wine's own messages:"; cat "$work/wine.err"; exit 1; }; }
+# Wine's own complaints are kept, to be shown with any failure (a command that printed
+# nothing, no exit code among it, says why there).
 wine() { "$loader" "$@" </dev/null 2>>"$work/wine.err" | tr -d '\r'; }
 # The exit code as Windows reports it (Wine's own process status keeps its low byte only).
 # Standard input from /dev/null: Wine's msiexec stops part-way when it can read one.
@@ -71,7 +74,7 @@ service_processes() {
 version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
 install_package() {
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
-    [ "$code" = 0 ] || { fail "install exited with \"$code\""; [ -n "$code" ] || cat "$work/wine.err"; exit 1; }
+    [ "$code" = 0 ] || { fail "install exited with \"$code\""; stop_if_failed; }
 }
 expected_path='"C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe"'
 
@@ -131,7 +134,7 @@ bitness)
     mkdir "$work/x86"
     for file in "$@"; do name=${file##*/}; cp "$file" "$work/x86/$(echo "$name" | sed 's/64\././')"; done
     SOURCE_DATE_EPOCH=1735689600 "$build_msi" x86 "$(version_of "$package")" "$drive_c/x86.msi" "$work"/x86/* ||
-        { fail "building the 32-bit package"; exit 1; }
+        { fail "building the 32-bit package"; stop_if_failed; }
     code=$(msiexec /i 'C:\x86.msi' /qn /l*v 'C:\x86.log')
     case $code in 1603 | 1627) ;; *) fail "the 32-bit package: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
     tr -d '\r' <"$drive_c/x86.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
@@ -149,7 +152,7 @@ upgrade)
     for file in "$@"; do cp "$file" "$work/higher/"; done
     echo "upgrade test" >>"$work/higher/radioswitchsvc64.exe"
     SOURCE_DATE_EPOCH=1735689600 "$build_msi" x64 "$higher" "$drive_c/higher.msi" "$work"/higher/* ||
-        { fail "building version $higher"; exit 1; }
+        { fail "building version $higher"; stop_if_failed; }
     before=$(service_processes)
     [ -n "$before" ] || fail "no service process before the upgrade"
     code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\upgrade.log')
@@ -187,7 +190,7 @@ upgrade)
 failed_install)
     wine sc create "$service" binPath= 'C:\elsewhere\other.exe' start= disabled >/dev/null
     registration=$(wine reg query "$service_key")
-    [ -n "$registration" ] || { fail "could not register the service beforehand"; exit 1; }
+    [ -n "$registration" ] || { fail "could not register the service beforehand"; stop_if_failed; }
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log')
     # Windows reports a failed installation with 1603; Wine 8's msiexec reports the same
     # failure with 1627.
@@ -208,5 +211,5 @@ failed_install)
     exit 2
     ;;
 esac
-[ "$failures" -eq 0 ] || { echo "Wine's own messages:"; cat "$work/wine.err"; exit 1; }
+stop_if_failed
 echo "package $scenario: passed"
