@@ -155,5 +155,5 @@ sha256sum "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip" >SHA25
 for file in "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip"; do
     echo "build/release/$file ($(stat -c %s "$file") bytes)"
 done
-sed -n 's/^\(signature\|timestamp\|product code .*\): /\1: /p' "$name/BUILDINFO"
+grep -E '^(signature|timestamp|product code .*): ' "$name/BUILDINFO"
 cat SHA256SUMS

@@ -16,13 +16,14 @@ if [ "$status" -ne 0 ]; then
     echo "Tests FAILED on $where (presets: $*)."
 elif ! cmake/no-32bit-programs.sh /usr/lib/wine/wine; then
     echo "All tests passed on $where$emulated (presets: $*)."
-elif [ -e /usr/lib/wine/wine ]; then
-    echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of both bitnesses."
-    echo "NOT RUN here: the 32-bit test programs and the 64-bit cases with a 32-bit peer: this kernel refuses 32-bit code."
-    echo "Run them in a Debian 13 root, which brings an emulator for them: scripts/debian-root.sh scripts/run-tests.sh"
 else
+    if [ -e /usr/lib/wine/wine ]; then
+        why="this kernel refuses 32-bit code" root="which brings an emulator for them"
+    else
+        why="this machine has no 32-bit Wine" root="that has it"
+    fi
     echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of both bitnesses."
-    echo "NOT RUN here: the 32-bit test programs and the 64-bit cases with a 32-bit peer: this machine has no 32-bit Wine."
-    echo "Run them in a Debian 13 root that has it: scripts/debian-root.sh scripts/run-tests.sh"
+    echo "NOT RUN here: the 32-bit test programs and the 64-bit cases with a 32-bit peer: $why."
+    echo "Run them in a Debian 13 root $root: scripts/debian-root.sh scripts/run-tests.sh"
 fi
 exit "$status"
