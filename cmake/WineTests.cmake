@@ -1,18 +1,39 @@
-# Test programs run under Wine, each in a prefix of its own cloned from one
-# template per build tree; the template is made once by a CTest fixture.
+# Test programs run under Wine, each in a prefix of its own cloned from one template per
+# Wine (shared by the build trees); a CTest fixture makes it before the first program runs.
 set(WINE_LOADER wine CACHE STRING "Wine loader that runs this build's test programs")
 # Where no 32-bit x86 program can run, the 32-bit loader's tests report skipped (77).
 set(WINE_LOADER_32BIT /usr/lib/wine/wine CACHE STRING "Wine's 32-bit loader")
-set(RADIOSWITCH_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
+get_filename_component(RADIOSWITCH_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine-templates ABSOLUTE)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(RADIOSWITCH_TEST_LABELS wine 32-bit)
+else()
+  set(RADIOSWITCH_TEST_LABELS wine)
+endif()
 
 add_test(NAME wine_template
-  COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-template.sh ${WINE_LOADER} ${WINE_LOADER_32BIT}
-          ${RADIOSWITCH_WINE_TEMPLATE})
-set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300 SKIP_RETURN_CODE 77)
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-template.sh ${RADIOSWITCH_WINE_TEMPLATE})
+set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 600 LABELS wine)
 
+# radioswitch_add_wine_test(TARGET [CROSS_BITNESS FILTER] [COST SECONDS])
+#   CROSS_BITNESS: the cases FILTER names start peers of the other bitness; they run as a
+#   test of their own (TARGET_cross_bitness), skipped where no 32-bit program can run.
+#   COST: the program's usual duration, so that the longest start first.
 function(radioswitch_add_wine_test target)
-  add_test(NAME ${target}
-    COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-test.sh ${WINE_LOADER} ${WINE_LOADER_32BIT}
-            ${RADIOSWITCH_WINE_TEMPLATE} $<TARGET_FILE:${target}>)
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "CROSS_BITNESS;COST" "")
+  set(run ${PROJECT_SOURCE_DIR}/cmake/wine-test.sh)
+  set(wine ${WINE_LOADER} ${WINE_LOADER_32BIT} ${RADIOSWITCH_WINE_TEMPLATE} $<TARGET_FILE:${target}>)
+  if(arg_CROSS_BITNESS)
+    add_test(NAME ${target} COMMAND ${run} ${wine} --gtest_filter=-${arg_CROSS_BITNESS})
+    add_test(NAME ${target}_cross_bitness COMMAND ${run} --cross-bitness ${wine} --gtest_filter=${arg_CROSS_BITNESS})
+    set_tests_properties(${target}_cross_bitness PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
+      LABELS "${RADIOSWITCH_TEST_LABELS};cross-bitness" FAIL_REGULAR_EXPRESSION "Running 0 tests")
+  else()
+    add_test(NAME ${target} COMMAND ${run} ${wine})
+  endif()
+  # A filter that selects nothing must not pass as a program whose cases all passed.
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
+    LABELS "${RADIOSWITCH_TEST_LABELS}" FAIL_REGULAR_EXPRESSION "Running 0 tests")
+  if(arg_COST)
+    set_tests_properties(${target} PROPERTIES COST ${arg_COST})
+  endif()
 endfunction()

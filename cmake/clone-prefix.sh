@@ -1,13 +1,19 @@
 #!/bin/sh
-# Clones a template Wine prefix for one program's run: hard links for the bulk, but real
-# copies of the files at its top (the registry files, the update time stamp), which Wine
-# writes in place: with more than one link, a write would reach the template and every
-# other clone while they run.
-# Usage: clone-prefix.sh TEMPLATE PREFIX
+# Clones this Wine's template prefix (cmake/wine-template.sh) for one program's run. Wine's
+# PE images and code-page tables are hard links where the file system allows them: Wine
+# writes those only when it updates a prefix, which a clone of a current template never
+# needs. Every other file is a copy of its own, since Wine rewrites registry and .ini files
+# in place and a write through a shared link would reach the template and every clone.
+# Usage: clone-prefix.sh TEMPLATES PREFIX
 set -eu
-template=$1 prefix=$2
-cp -al "$template" "$prefix"
-for file in "$prefix"/* "$prefix"/.[!.]*; do
-    [ -f "$file" ] && [ ! -L "$file" ] || continue
-    rm "$file" && cp "$template/${file##*/}" "$file"
-done
+template=$("$(dirname "$0")/wine-template.sh" "$1")
+prefix=$2
+if ! cp -al "$template" "$prefix" 2>/dev/null; then
+    # No hard links here (another file system): a full copy.
+    rm -rf "$prefix"
+    exec cp -a "$template" "$prefix"
+fi
+cd "$prefix"
+find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.sys' -o -iname '*.drv' -o -iname '*.cpl' \
+    -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.tlb' -o -iname '*.ax' -o -iname '*.nls' \) \
+    -exec sh -c 'for file; do cp --remove-destination -p "$0/$file" "$file"; done' "$template" {} +

@@ -1,20 +1,26 @@
 #!/bin/sh
-# Creates the Wine prefix that every test executable of a build tree starts from.
-# Usage: wine-template.sh LOADER LOADER32 PREFIX
-set -eu
-loader=$1 loader32=$2 prefix=$3
-if [ "$loader" = "$loader32" ] && "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
-    echo "skipped: this machine runs no 32-bit x86 programs under Wine (see cmake/no-32bit-programs.sh)"
-    exit 77
-fi
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# A template belongs to the Wine that made it: the host's and a Debian root's make their own
-# (a 64-bit-only Wine's prefix cannot run 32-bit programs).
-made_by="$("$loader" --version), 32-bit $("$(dirname "$0")/no-32bit-programs.sh" "$loader32" && echo no || echo yes)"
+# Makes the Wine prefix that test programs start from, once per Wine: one for each Wine
+# version and each answer to whether it runs 32-bit programs (a prefix made without them
+# cannot run them), shared by every build tree. Prints the template's path.
+# Usage: wine-template.sh TEMPLATES
+set -u
+templates=$1
+loader=/usr/lib/wine/wine64
+answer=$("$(dirname "$0")/runs-32bit.sh")
+case $? in
+0) bits=32-bit ;;
+1) bits=no-32-bit ;;
+*) echo "$answer" >&2; exit 1 ;;
+esac
+version=$("$loader" --version) || { echo "wine-template: $loader does not run" >&2; exit 1; }
+prefix=$templates/$version-$bits
+mkdir -p "$templates" || exit 1
 exec 9>"$prefix.lock"
-flock 9
-[ "$(cat "$prefix/.complete" 2>/dev/null)" = "$made_by" ] && exit 0
-rm -rf "$prefix"
-"$loader" wineboot -i
-wineserver -w
-echo "$made_by" >"$prefix/.complete"
+flock -w 900 9 || { echo "wine-template: $prefix.lock still held after 15 minutes" >&2; exit 1; }
+if [ ! -f "$prefix/.complete" ]; then
+    rm -rf "$prefix"
+    WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot -i >&2 &&
+        WINEPREFIX="$prefix" wineserver -w && touch "$prefix/.complete" ||
+        { echo "wine-template: wineboot failed for $prefix" >&2; exit 1; }
+fi
+echo "$prefix"

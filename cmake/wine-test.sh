@@ -1,25 +1,31 @@
 #!/bin/sh
-# Runs one test program in a fresh Wine prefix cloned from the template, then
-# ends that prefix's wineserver so nothing outlives the test.
-# Usage: wine-test.sh LOADER LOADER32 TEMPLATE PROGRAM [ARGS...]
+# Runs one test program in a fresh Wine prefix cloned from this Wine's template, then ends
+# that prefix's wineserver and removes the prefix, also when the run is stopped.
+# Usage: wine-test.sh [--cross-bitness] LOADER LOADER32 TEMPLATES PROGRAM [ARGS...]
+#   --cross-bitness  the program's cases start peers of the other bitness
+# Where no 32-bit x86 program can run (cmake/runs-32bit.sh says so), a 32-bit program and
+# the cross-bitness cases are skipped (77); where that answer is "broken", they fail.
 set -u
-loader=$1 loader32=$2 template=$3
+here=$(dirname "$0")
+cross=no
+[ "$1" = --cross-bitness ] && { cross=yes; shift; }
+loader=$1 loader32=$2 templates=$3
 shift 3
-# Where no 32-bit x86 program can run, a 32-bit test program is skipped (77), and a
-# 64-bit one is told so, to skip its cases that start a 32-bit peer.
-if "$(dirname "$0")/no-32bit-programs.sh" "$loader32"; then
-    if [ "$loader" = "$loader32" ]; then
-        echo "skipped: this machine runs no 32-bit x86 programs under Wine (see cmake/no-32bit-programs.sh)"
-        exit 77
-    fi
-    export RADIOSWITCH_NO_32BIT_PROGRAMS=1
+if [ "$loader" = "$loader32" ] || [ "$cross" = yes ]; then
+    answer=$("$here/runs-32bit.sh" "$loader32")
+    case $? in
+    0) ;;
+    1) echo "skipped: $answer"; exit 77 ;;
+    *) echo "$answer"; exit 1 ;;
+    esac
 fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-test.XXXXXX")
-"$(dirname "$0")/clone-prefix.sh" "$template" "$work/prefix" || { rm -rf "$work"; exit 1; }
+# Beside the templates, where hard links reach them.
+work=$(mktemp -d "$templates/run.XXXXXX") || exit 1
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+"$here/clone-prefix.sh" "$templates" "$work/prefix" || { echo "wine-test: the prefix could not be cloned"; exit 1; }
 "$loader" "$@"
-status=$?
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
-rm -rf "$work"
-exit $status

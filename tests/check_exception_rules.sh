@@ -5,34 +5,43 @@
 #   the guard's handler in one, and Windows refuses a handler a table leaves out).
 # - 64-bit: every function of the project's own objects (the exports, the guard, the
 #   guarded call and the client stub among them) has an unwind entry; Windows takes a
-#   frame without one for a leaf and cannot unwind through it to the guard.
-# Usage: check_exception_rules.sh OBJDUMP IMAGE LINK_MAP
+#   frame without one for a leaf and cannot unwind through it to the guard. Each OBJECT
+#   named must be among the objects the link map places in the image.
+# Usage: check_exception_rules.sh OBJDUMP IMAGE LINK_MAP OBJECT...
 set -eu
 objdump=$1 image=$2 map=$3
+shift 3
+facts() { "$(dirname "$0")/pe_image.sh" "$image" "$1" || { echo "$image: its $1 cannot be read" >&2; exit 1; }; }
 headers=$("$objdump" -p "$image")
 fail() { echo "$image: $*"; status=1; }
 status=0
 
 case $(printf '%s\n' "$headers" | sed -n 's/.*file format //p') in
 pei-i386)
-    printf '%s\n' "$headers" | grep -q '^[[:space:]]*NO_SEH$' && fail "marked NO_SEH: no exception handler of it runs"
-    set -- $(printf '%s\n' "$headers" | sed -n 's/^Entry a \([0-9a-f]*\) \([0-9a-f]*\) Load Configuration Directory.*/\1 \2/p')
-    if [ "$((0x$2))" -ne 0 ]; then
-        # SEHandlerTable and SEHandlerCount, 32 bits each at offset 0x40 of the record.
-        base=$(printf '%s\n' "$headers" | sed -n 's/^ImageBase[[:space:]]*//p')
-        at=$((0x$base + 0x$1 + 0x40))
-        table=$("$objdump" -s --start-address=$at --stop-address=$((at + 8)) "$image" |
-                sed -n 's/^ [0-9a-f]* \([0-9a-f]\{8\}\) \([0-9a-f]\{8\}\).*/\1\2/p')
-        [ "$((0x$2))" -le $((0x40)) ] || [ "$table" = "0000000000000000" ] ||
-            fail "carries a SafeSEH table ($table), which cannot list the guard's handler"
-    fi ;;
+    # IMAGE_DLLCHARACTERISTICS_NO_SEH, and the load configuration's SEHandlerTable.
+    [ $(($(facts dll-characteristics) & 0x400)) -eq 0 ] || fail "marked NO_SEH: no exception handler of it runs"
+    table=$(facts safe-seh-table)
+    [ "$table" -eq 0 ] || fail "carries a SafeSEH table (at $table), which cannot list the guard's handler" ;;
 pei-x86-64)
     functions=$(printf '%s\n' "$headers" | sed -n '/^The Function Table/,/^$/p' |
                 awk 'NR > 2 && NF >= 4 { print $2, $3 }' | sort)
     [ -n "$functions" ] || fail "has no unwind entries at all"
-    # Each of our objects' code, as the linker placed it: address, size and object.
-    problems=$(sed -n 's/^ \.text[[:space:]]*0x\([0-9a-f]*\)[[:space:]]*0x\([0-9a-f]*\) \([^/].*\)$/\1 \2 \3/p' "$map" |
-    while read -r start size object; do
+    # Each of our objects' code, as the linker placed it: address, size and object, from
+    # .text and from per-function sections (.text$NAME), whose long names stand alone on
+    # a line with the rest on the next.
+    placed=$(awk '
+        /^ \.text([.$][^ \t]*)?$/ { name = $1; next }
+        name != "" { $0 = " " name " " $0; name = "" }
+        /^ \.text([.$][^ \t]*)?[ \t]+0x[0-9a-f]+[ \t]+0x[0-9a-f]+ [^\/]/ && $3 !~ /^0x0+$/ {
+            object = $0
+            sub(/^ [^ \t]+[ \t]+[^ \t]+[ \t]+[^ \t]+ /, "", object)
+            print substr($2, 3), substr($3, 3), object
+        }' "$map")
+    for object; do
+        printf '%s\n' "$placed" | grep -q "[/(]$object)*\$" || fail "the link map places no code of $object"
+    done
+    problems=$(printf '%s\n' "$placed" | while read -r start size object; do
+        [ -n "$start" ] || continue
         from=$((0x$start)) to=$((0x$start + 0x$size))
         printf '%s\n' "$functions" | {
             covered=$from

@@ -5,7 +5,7 @@
 set -eu
 image=$1
 shift
-facts() { "$(dirname "$0")/pe_image.sh" "$image" "$1"; }
+facts() { "$(dirname "$0")/pe_image.sh" "$image" "$1" || { echo "$image: its $1 cannot be read" >&2; exit 1; }; }
 types=$(facts resource-types)
 status=0
 while [ $# -ge 2 ] && [ "$1" = --resource ]; do
@@ -15,7 +15,10 @@ while [ $# -ge 2 ] && [ "$1" = --resource ]; do
     fi
     shift 2
 done
-for dll in $(facts imports); do
+# Every image imports KERNEL32.dll: an import list without it was not read.
+imports=$(facts imports)
+printf '%s\n' "$imports" | grep -qix kernel32.dll || { echo "$image: no KERNEL32.dll among its imports [$imports]"; exit 1; }
+for dll in $imports; do
     case $(printf '%s' "$dll" | tr 'A-Z' 'a-z') in
         kernel32.dll|advapi32.dll|msvcrt.dll|rpcrt4.dll|setupapi.dll|cfgmgr32.dll|bthprops.cpl|user32.dll) ;;
         *) echo "$image imports $dll, which is not a system DLL"; status=1 ;;

@@ -1,11 +1,12 @@
 #!/bin/sh
 # Prints one list of facts read from a PE image's own headers, one entry per line, so that
 # checks don't depend on how a binutils release displays them.
-# Usage: pe_image.sh IMAGE exports|imports|resource-types
+# Usage: pe_image.sh IMAGE exports|imports|resource-types|dll-characteristics|safe-seh-table
 set -eu
 image=$1
-u16() { od -An -tu2 -j"$1" -N2 "$image" | tr -d ' '; }
-u32() { od -An -tu4 -j"$1" -N4 "$image" | tr -d ' '; }
+# A field past the end of the file is an error, never an empty value.
+u16() { value=$(od -An -tu2 -j"$1" -N2 "$image" | tr -d ' '); [ -n "$value" ] || exit 1; echo "$value"; }
+u32() { value=$(od -An -tu4 -j"$1" -N4 "$image" | tr -d ' '); [ -n "$value" ] || exit 1; echo "$value"; }
 text() { dd if="$image" bs=1 skip="$1" count=512 2>/dev/null | tr '\0' '\n' | head -n 1; }
 
 [ "$(dd if="$image" bs=2 count=1 2>/dev/null)" = MZ ] || { echo "$image: not a PE image" >&2; exit 1; }
@@ -36,9 +37,20 @@ offset() {
     exit 1
 }
 
-directory=$(u32 $((directories + 8 * $(case $2 in exports) echo 0 ;; imports) echo 1 ;; resource-types) echo 2 ;;
-                                          *) echo "usage: $0 IMAGE exports|imports|resource-types" >&2; exit 2 ;; esac))))
-[ "$directory" -ne 0 ] || exit 0
+case $2 in
+dll-characteristics) u16 $((optional + 70)); exit 0 ;;
+exports) index=0 ;;
+imports) index=1 ;;
+resource-types) index=2 ;;
+safe-seh-table) [ "$(u16 "$optional")" -eq 267 ] || { echo "$image: a SafeSEH table is 32-bit only" >&2; exit 2; }
+                index=10 ;;
+*) echo "usage: $0 IMAGE exports|imports|resource-types|dll-characteristics|safe-seh-table" >&2; exit 2 ;;
+esac
+directory=$(u32 $((directories + 8 * index)))
+if [ "$directory" -eq 0 ]; then
+    [ "$2" != safe-seh-table ] || echo 0
+    exit 0
+fi
 at=$(offset "$directory")
 case $2 in
 exports)
@@ -50,8 +62,10 @@ exports)
     done ;;
 imports)
     # Descriptors of 20 bytes, the name's address at 12, up to one of zeros.
-    while name=$(u32 $((at + 12))) && [ "$name" -ne 0 ]; do
-        text "$(offset "$name")"
+    while name=$(u32 $((at + 12))) || { echo "$image: the import table is cut short" >&2; exit 1; }
+          [ "$name" -ne 0 ]; do
+        name=$(offset "$name")
+        text "$name"
         at=$((at + 20))
     done ;;
 resource-types)
@@ -61,4 +75,7 @@ resource-types)
         u32 $((at + 16 + 8 * (named + i)))
         i=$((i + 1))
     done ;;
+safe-seh-table)
+    # The 32-bit load configuration's SEHandlerTable, at 0x40, where the record reaches it.
+    if [ "$(u32 $((directories + 8 * index + 4)))" -gt $((0x40)) ]; then u32 $((at + 0x40)); else echo 0; fi ;;
 esac

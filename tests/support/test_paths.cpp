@@ -20,11 +20,6 @@ const char* LibraryFileName() {
 std::string LibraryPath() { return BinaryDirectory() + LibraryFileName(); }
 
 std::string PeerFile(const char* name) {
-#ifdef _WIN64
-    // Set by the test runner where no 32-bit x86 program can run under Wine.
-    char flag[2];
-    if (GetEnvironmentVariableA("RADIOSWITCH_NO_32BIT_PROGRAMS", flag, sizeof flag) != 0) return {};
-#endif
     std::string path = RADIOSWITCH_PEER_BIN_DIR;
     if (path.empty()) return path;
     // A host path; Wine's drive Z: is the host's root.

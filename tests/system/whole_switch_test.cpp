@@ -18,7 +18,7 @@ class WholeSwitch : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         servicePath = SimulatedServicePathFor(GetParam());
-        if (servicePath.empty()) GTEST_SKIP() << "the other bitness's build is missing or cannot run here";
+        ASSERT_FALSE(servicePath.empty()) << "the other bitness's simulated-radio service is missing";
         ASSERT_EQ(DeleteSimulatedRadioSettings(), ERROR_SUCCESS);
         SetRadioState(1);
         library = LoadLibraryA(LibraryPath().c_str());
