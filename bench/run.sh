@@ -11,7 +11,10 @@ for preset in $presets; do
 done
 
 scripts/setup.sh
-scripts/build.sh
+for preset in $presets; do
+    cmake --preset "$preset" -DRADIOSWITCH_BENCH=ON >/dev/null
+    cmake --build --preset "$preset"
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -19,14 +22,14 @@ trap 'rm -rf "$work"' EXIT
 cache() { sed -n "s/^$2:[A-Z]*=//p" "build/$1/CMakeCache.txt"; }
 triple() { case $1 in x64) echo x86_64-w64-mingw32 ;; x86) echo i686-w64-mingw32 ;; esac; }
 
-# Runs one program in a fresh prefix cloned from the build's template (the prefix the
-# tests start from); its TMPDIR is ours so that its processes can be found in /proc.
+# Runs one program in a fresh prefix cloned from this Wine's template (the prefix the
+# tests start from, in a folder beside it, where its processes can be found in /proc).
+templates=$root/build/wine-templates
 run_program() {  # PRESET PROGRAM OUTPUT [ARGUMENT...]
     local preset=$1 program=$2 output=$3
     shift 3
-    mkdir -p "$work/prefixes"
-    TMPDIR="$work/prefixes" cmake/wine-test.sh "$(cache "$preset" WINE_LOADER)" "$(cache "$preset" WINE_LOADER_32BIT)" \
-        "$root/build/$preset/wine-template" "$root/build/$preset/bin/$program.exe" "$@" >"$output" 2>&1
+    cmake/wine-test.sh "$(cache "$preset" WINE_LOADER)" "$(cache "$preset" WINE_LOADER_32BIT)" \
+        "$templates" "$root/build/$preset/bin/$program.exe" "$@" >"$output" 2>&1
 }
 
 # One line per thread of a Linux process: thread, ns on a CPU, times it was scheduled
@@ -44,7 +47,7 @@ thread_sample() {  # PID
 service_unix_pid() {  # IMAGE
     for proc in /proc/[0-9]*; do
         tr '\0' '\n' <"$proc/cmdline" | grep -qiF "$1" || continue
-        tr '\0' '\n' <"$proc/environ" | grep -q "^WINEPREFIX=$work/prefixes/" || continue
+        tr '\0' '\n' <"$proc/environ" | grep -q "^WINEPREFIX=$templates/run\\." || continue
         echo "${proc##*/}"
         return
     done 2>/dev/null
@@ -127,10 +130,9 @@ echo "machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1
      "$(uname -sr), $(wine --version 2>/dev/null), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 for preset in $presets; do
-    # The template prefix is made once per build tree, as for the tests.
-    # It declines (77) where the kernel runs no 32-bit programs.
-    cmake/wine-template.sh "$(cache "$preset" WINE_LOADER)" "$(cache "$preset" WINE_LOADER_32BIT)" \
-        "$root/build/$preset/wine-template" || { echo "== $preset: not run"; continue; }
+    # The template prefix is made once per Wine, as for the tests.
+    if [ "$preset" = x86 ] && ! why=$(cmake/runs-32bit.sh); then echo "== $preset: not run ($why)"; continue; fi
+    cmake/wine-template.sh "$templates" >/dev/null || { echo "== $preset: not run (no Wine prefix)"; continue; }
     disassembly "$preset"
     : >"$work/$preset.rows"
     for program in bench_switch bench_round_trip bench_state_read bench_trace_gate bench_idle; do
