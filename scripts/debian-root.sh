@@ -1,56 +1,95 @@
 #!/bin/sh
-# Runs a command in a Debian 13 root whose Wine runs 32-bit programs: made once with
-# debootstrap from the Debian mirror this machine already uses, reused after. The tree
-# is bind-mounted at its own path, so the host's build trees are the root's. With
-# --own-build the root builds into a folder of its own, mounted over build/, since its
-# toolchain is not the host's. Everything the command starts ends with it.
+# Runs a command in a Debian 13 root whose Wine runs 32-bit programs. The root is made once
+# with mmdebstrap from the Debian mirror this machine already uses, set up by
+# scripts/setup.sh, and set up again when that package list changes. The command runs in
+# user, mount and PID namespaces of its own: its mounts, its processes and, where the kernel
+# refuses 32-bit code, the qemu handler that runs such programs (in a binfmt_misc of the
+# run's own) go with it, also when the run is stopped (INT, TERM, or its caller killed).
+# The root's /tmp is a tmpfs, as on a Debian 13 machine. The tree is bind-mounted at its
+# own path; with --own-build the root builds into a folder of its own, mounted over build/
+# (its toolchain is not the host's): one folder for every tree, remade for another tree.
+# Files the run leaves in a tree that is not root's are given back to the tree's owner.
 # Usage: debian-root.sh [--own-build] COMMAND [ARG...]
-#   scripts/debian-root.sh ctest --preset x86               the host's 32-bit test programs
+#   scripts/debian-root.sh scripts/run-tests.sh x86          the host's 32-bit test programs
 #   scripts/debian-root.sh --own-build scripts/test.sh      the suite built with Debian 13's toolchain
-# RADIOSWITCH_DEBIAN_ROOT names the root (default /var/tmp/radioswitch-debian13).
+# RADIOSWITCH_DEBIAN_ROOT names the root (default /var/tmp/radioswitch-debian13); removing
+# that folder and its .lock removes everything the runs made.
+# Exit 75: this machine can host no such root (no user namespaces); otherwise the command's.
 set -eu
-[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
 tree=$(cd "$(dirname "$0")/.." && pwd)
-root=${RADIOSWITCH_DEBIAN_ROOT:-/var/tmp/radioswitch-debian13}
 path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
 if [ "${1:-}" = --inside ]; then
-    # In a mount and PID namespace of our own: the mounts and every process go with it.
-    own_build=$2
-    shift 2
+    # PID 1's child in the run's namespaces; ROOT, the build folder (or "") and the 32-bit
+    # decision's mode come from the caller.
+    root=$2 build=$3 mode=$4
+    shift 4
     mount -t proc proc "$root/proc"
     mount --rbind /sys "$root/sys"
     mount --rbind /dev "$root/dev"
+    mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
     mkdir -p "$tree/build" "$root$tree"
     mount --bind "$tree" "$root$tree"
-    if [ "$own_build" = yes ]; then
-        mkdir -p "$root/var/lib/radioswitch-build$tree"
-        mount --bind "$root/var/lib/radioswitch-build$tree" "$root$tree/build"
-    fi
+    [ -z "$build" ] || mount --bind "$build" "$root$tree/build"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
-    # A kernel without IA-32 emulation refuses every 32-bit program: the root's qemu then
-    # runs them, through a binfmt_misc handler whose interpreter only the root has.
-    binfmt=/proc/sys/fs/binfmt_misc
-    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-    if [ -x "$root/usr/bin/qemu-i386" ] && [ -e "$binfmt/register" ] && [ ! -e "$binfmt/radioswitch-i386" ] &&
-        chroot "$root" "$tree/cmake/no-32bit-programs.sh" /usr/lib/wine/wine; then
-        printf '%b' ':radioswitch-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:P' >"$binfmt/register"
+    mkdir -p -m 700 "$root/run/user/0"
+    # Where the kernel refuses 32-bit code, the root's qemu runs it, through a handler in
+    # a binfmt_misc of this run's user namespace (kernel 6.7 and later): it goes with the run.
+    emulator="" answer=""
+    if [ "$mode" = test ]; then
+        answer=$(chroot "$root" "$tree/cmake/runs-32bit.sh") || true
+        case $answer in
+        *"kernel refuses"*)
+            binfmt=$root/proc/sys/fs/binfmt_misc
+            if mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null; then
+                # The kernel decodes the \x escapes itself.
+                printf '%s' ':radioswitch-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:P' \
+                    >"$binfmt/register"
+                emulator=qemu-i386
+                answer=$(chroot "$root" "$tree/cmake/runs-32bit.sh") || true
+            else
+                answer="no: this kernel refuses 32-bit x86 code and gives a run no binfmt_misc of its own (kernel 6.7 and later) for an emulator"
+            fi ;;
+        esac
+        case $answer in yes | no:*) ;; *) answer="" ;; esac
     fi
-    # Tests told so can allow for what the emulation does differently.
-    emulator=
-    [ -e "$binfmt/radioswitch-i386" ] && emulator=qemu-i386
-    mkdir -p -m 700 "$root/run/user/0" "$root$tree/build/tmp"
-    # Test prefixes are hard-linked clones of a template under build/: their folder must
-    # be on the same mount, which the root's /tmp is not.
     exec env -i HOME=/root PATH="$path" LANG=C.UTF-8 TERM="${TERM:-dumb}" XDG_RUNTIME_DIR=/run/user/0 \
-        TMPDIR="$tree/build/tmp" RADIOSWITCH_I386_EMULATOR="$emulator" \
+        RADIOSWITCH_32BIT_PROGRAMS="$answer" RADIOSWITCH_I386_EMULATOR="$emulator" \
         chroot "$root" sh -c 'cd "$1" && shift && exec "$@"' sh "$tree" "$@"
 fi
 
+if [ "${1:-}" = --root ]; then
+    root=$2
+    shift 2
+else
+    root=${RADIOSWITCH_DEBIAN_ROOT:-/var/tmp/radioswitch-debian13}
+fi
+[ "$(id -u)" -eq 0 ] || exec sudo "$0" --root "$root" "$@"
 own_build=no
 [ "${1:-}" = --own-build ] && { own_build=yes; shift; }
 [ $# -gt 0 ] || { echo "usage: $0 [--own-build] COMMAND [ARG...]" >&2; exit 2; }
-command -v debootstrap >/dev/null || "$tree/scripts/setup.sh" debootstrap || exit 75
+unshare --user --map-root-user --mount --pid --fork true 2>/dev/null ||
+    { echo "debian-root: this kernel gives no user, mount and PID namespaces to a run"; exit 75; }
+"$tree/scripts/setup.sh" mmdebstrap
+
+# Runs "$0 --inside" in namespaces of its own and waits; INT, TERM and HUP end it, and so
+# does the death of this script (its PID 1 is killed with it, and every process with that).
+contained() {  # USER-NAMESPACE(yes|no) BUILD MODE COMMAND...
+    users=
+    [ "$1" = no ] || users="--user --map-root-user"
+    shift
+    # shellcheck disable=SC2086
+    setpriv --pdeathsig KILL unshare $users --mount --pid --fork --kill-child --propagation private \
+        "$0" --inside "$root" "$@" &
+    child=$!
+    trap 'kill -KILL "$child" 2>/dev/null' INT TERM HUP
+    status=0
+    wait "$child" || status=$?
+    # A trapped signal ends the first wait early.
+    kill -0 "$child" 2>/dev/null && { wait "$child" || status=$?; }
+    trap - INT TERM HUP
+    return "$status"
+}
 
 # "URI SUITE" for every Debian source of this machine, one-line and deb822 formats alike.
 sources() {
@@ -62,21 +101,45 @@ mirror=$(sources | awk '$2 !~ /-/ && $1 ~ /debian\/?$/ { print $1; exit }')
 security=$(sources | awk '$2 ~ /-security$/ { print $1; exit }')
 mirror=${mirror:-http://deb.debian.org/debian}
 security=${security:-http://deb.debian.org/debian-security}
+# What the root was set up with: set up again when it changes.
+packages="$(printf '%s ' $("$tree/scripts/setup.sh" --list qemu-user))from $mirror $security"
 
 exec 9>"$root.lock"
-flock 9
-if [ ! -f "$root/.complete" ]; then
+flock -w 3600 9 || { echo "debian-root: $root.lock is still held after an hour"; exit 1; }
+if [ ! -f "$root/.made" ]; then
     echo "debian-root: making a Debian 13 root in $root from $mirror"
-    rm -rf "$root"
-    # Exit code 75: no root could be made (the mirror, the network), which callers tell
-    # apart from a failing command.
-    debootstrap --variant=minbase trixie "$root" "$mirror" || exit 75
-    printf 'deb %s trixie main\ndeb %s trixie-updates main\ndeb %s trixie-security main\n' \
-        "$mirror" "$mirror" "$security" >"$root/etc/apt/sources.list"
+    # A run killed before these namespaces existed may have left mounts under the root.
+    for mounted in $(awk -v root="$root/" 'index($2, root) == 1 { print $2 }' /proc/self/mounts | sort -r); do
+        umount -l "$mounted"
+    done
+    rm -rf --one-file-system "$root"
+    setpriv --pdeathsig KILL unshare --mount --propagation private --fork --kill-child \
+        mmdebstrap --variant=minbase --include=ca-certificates trixie "$root" \
+        "deb $mirror trixie main" "deb $mirror trixie-updates main" "deb $security trixie-security main"
+    touch "$root/.made"
+fi
+if [ "$(cat "$root/.complete" 2>/dev/null)" != "$packages" ]; then
     # The project's own set-up adds what building and testing need, 32-bit Wine among it,
-    # and qemu for kernels that run no 32-bit code.
-    unshare --mount --pid --fork --propagation private "$0" --inside no scripts/setup.sh qemu-user || exit 75
-    touch "$root/.complete"
+    # and qemu for kernels that refuse 32-bit code; a failed install fails the run.
+    echo "debian-root: setting up $root"
+    contained no "" setup env DEBIAN_FRONTEND=noninteractive sh -c \
+        'apt-get -q update && apt-get -q -y dist-upgrade && scripts/setup.sh qemu-user'
+    printf '%s' "$packages" >"$root/.complete"
 fi
 flock -u 9
-exec unshare --mount --pid --fork --propagation private "$0" --inside "$own_build" "$@"
+
+build=""
+if [ "$own_build" = yes ]; then
+    # One build folder for every tree, bounded in size: a build of another tree is removed.
+    build=$root/var/lib/radioswitch-build
+    exec 8>"$build.lock"
+    flock -w 3600 8 || { echo "debian-root: $build.lock is still held after an hour"; exit 1; }
+    [ "$(cat "$build.tree" 2>/dev/null)" = "$tree" ] || { rm -rf "$build"; printf '%s' "$tree" >"$build.tree"; }
+    mkdir -p "$build"
+fi
+status=0
+contained yes "$build" test "$@" || status=$?
+# Files the run made in a user's tree are the user's.
+owner=$(stat -c %u:%g "$tree")
+[ "$owner" = 0:0 ] || find "$tree" -xdev -uid 0 -exec chown -h "$owner" {} + || status=1
+exit "$status"

@@ -6,7 +6,19 @@
 # status, off, status, on, status, and the service stops and removes itself again.
 set -eu
 cd "$(dirname "$0")/.."
+# Whatever ends the job (a failed step, INT, TERM) ends its Wine session too, and says why.
+doing="setting up"
+outcome=failed
+finish() {
+    [ -z "${session:-}" ] || { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; } || true
+    [ -n "${why:-}" ] || why="$doing did not complete"
+    [ "$outcome" = passed ] || printf '\nMAIN JOB FAILED: %s\n' "$why"
+}
+trap finish EXIT
+trap 'why="stopped (INT) while $doing"; exit 130' INT
+trap 'why="stopped (TERM) while $doing"; exit 143' TERM
 scripts/setup.sh
+doing="building"
 scripts/build.sh
 
 bin=$PWD/build/x64/bin
@@ -16,11 +28,12 @@ service_name="Zentrik Bluetooth Radio Control Service"
 radio_key='HKLM\SYSTEM\CurrentControlSet\services\BTHPORT\Parameters\Radio Support'
 
 export WINEPREFIX="$PWD/build/main-job/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+session=ours
 # Every program here is 64-bit: Debian's `wine` picks the 32-bit loader whenever it is
 # installed, which some kernels cannot run, so the 64-bit loader is called directly.
 wine() { /usr/lib/wine/wine64 "$@"; }
-step() { printf '\n== %s\n' "$*"; }
-fail() { printf '\nMAIN JOB FAILED: %s\n' "$*"; wineserver -k 2>/dev/null || true; exit 1; }
+step() { doing=$*; printf '\n== %s\n' "$*"; }
+fail() { why=$*; exit 1; }
 wine_quiet() { wine "$@" 2>/dev/null | tr -d '\r'; }
 
 # The radio state as the library would read it: the REG_DWORD, or "absent".
@@ -109,5 +122,5 @@ wine "$service" remove
 [ -z "$(service_state)" ] || fail "the service is still registered after remove"
 echo "  removed"
 
-wineserver -k
+outcome=passed
 printf '\nMAIN JOB PASSED: the simulated radio was switched off and on again through the service, the pipe and the registry.\n'
