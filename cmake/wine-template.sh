@@ -12,7 +12,8 @@ case $? in
 1) bits=no-32-bit ;;
 *) echo "$answer" >&2; exit 1 ;;
 esac
-version=$("$loader" --version) || { echo "wine-template: $loader does not run" >&2; exit 1; }
+version=$("$loader" --version 2>/dev/null | tr -cs 'A-Za-z0-9.~+\n-' '-' | sed 's/-*$//')
+[ -n "$version" ] || { echo "wine-template: $loader does not run" >&2; exit 1; }
 prefix=$templates/$version-$bits
 mkdir -p "$templates" || exit 1
 exec 9>"$prefix.lock"

@@ -124,7 +124,11 @@ if [ "$(cat "$root/.complete" 2>/dev/null)" != "$packages" ]; then
     echo "debian-root: setting up $root"
     contained no "" setup env DEBIAN_FRONTEND=noninteractive sh -c \
         'apt-get -q update && apt-get -q -y dist-upgrade && scripts/setup.sh qemu-user'
-    printf '%s' "$packages" >"$root/.complete"
+    # A root that went on without 32-bit Wine (apt said it can't be installed now) tries
+    # again at its next run.
+    if chroot "$root" dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "ok installed"; then
+        printf '%s' "$packages" >"$root/.complete"
+    fi
 fi
 flock -u 9
 

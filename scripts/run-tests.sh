@@ -18,7 +18,8 @@ for preset in "$@"; do
     junit=$PWD/build/$preset/tests.junit.xml
     rm -f "$junit"
     ctest --preset "$preset" --output-junit "$junit" || status=1
-    count() { sed -n "s/.*<testsuite .* $1=\"\([0-9]*\)\".*/\1/p" "$junit" 2>/dev/null | head -n 1; }
+    # The suite's counts, from its opening tag's attributes (one per line or all on one).
+    count() { sed -n '/<testsuite/,/>/p' "$junit" 2>/dev/null | sed -n "s/.*[[:space:]]$1=\"\([0-9]*\)\".*/\1/p" | head -n 1; }
     total=$(count tests) failed=$(count failures) skipped=$(count skipped)
     if [ -z "$total" ]; then
         line="no test results (ctest wrote no $junit)"
