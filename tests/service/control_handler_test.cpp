@@ -6,13 +6,16 @@
 
 #include "device_events.h"
 #include "device_records.h"
+#include "event_log.h"
 #include "platform.h"
 #include "raw_request.h"
 #include "registry_fixture.h"
 #include "scm_service.h"
 #include "service_runtime.h"
+#include "radio_state_reconcile.h"
 #include "service_state.h"
 #include "sim_event_log.h"
+#include "sim_radio.h"
 
 namespace {
 
@@ -35,6 +38,7 @@ protected:
         ASSERT_NE(SwitchDoneEvent, nullptr);
     }
     void TearDown() override {
+        WaitForRadioStateReconciles();
         if (RadioSupportKey) RegCloseKey(RadioSupportKey);
         RadioSupportKey = nullptr;
         CloseHandle(SwitchDoneEvent);
@@ -82,21 +86,23 @@ TEST_F(ControlHandler, InterrogateAndUnknownControlsReportTheRecordUnchanged) {
     EXPECT_EQ(ServicePaused, 0);
 }
 
-TEST_F(ControlHandler, DeviceEventsReachTheRadioHandlerOnlyWhileNotPaused) {
-    EXPECT_EQ(DeviceEvent(DBT_DEVICEARRIVAL), DWORD{ERROR_INVALID_HANDLE});
+TEST_F(ControlHandler, DeviceEventsReachTheRadioHandlerOnlyWhileNotPausedAndContinueLooksAgain) {
+    SimRadio sim;  // by the continue, the radio's interface is gone
+    sim.Node(sim.AddStandardRadio()).Disabled = true;
+    EXPECT_EQ(DeviceEvent(DBT_DEVICEARRIVAL), DWORD{NO_ERROR}) << "granted, with no report";
     EXPECT_EQ(ReadRadioState(), 1);
     EXPECT_TRUE(IsSet(SwitchDoneEvent));
 
     Control(SERVICE_CONTROL_PAUSE);
-    EXPECT_EQ(DeviceEvent(DBT_DEVICEREMOVECOMPLETE), DWORD{ERROR_INVALID_HANDLE}) << "the report is still sent";
+    EXPECT_EQ(DeviceEvent(DBT_DEVICEREMOVECOMPLETE), DWORD{NO_ERROR});
     ExpectStatus(SERVICE_PAUSED, 0);
     EXPECT_EQ(ReadRadioState(), 1) << "nothing written while paused";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));
 
     Control(SERVICE_CONTROL_CONTINUE);
-    DeviceEvent(DBT_DEVICEREMOVECOMPLETE);
-    EXPECT_EQ(ReadRadioState(), 0);
-    EXPECT_TRUE(IsSet(SwitchDoneEvent));
+    WaitForRadioStateReconciles();
+    EXPECT_EQ(ReadRadioState(), 0) << "the removal lost while paused";
+    EXPECT_TRUE(IsSet(SwitchDoneEvent)) << "releases a waiting request";
 }
 
 TEST_F(ControlHandler, EveryStopOrShutdownReportsStopPendingWithTheNextCheckpoint) {
@@ -234,6 +240,7 @@ protected:
 RPC_STATUS RPC_ENTRY RefusedListen(unsigned, unsigned, unsigned) { return RPC_S_ALREADY_LISTENING; }
 
 TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
+    SetRadioState(7);
     EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "a stop the service honours is answered with 0";
     ExpectStatus(SERVICE_STOP_PENDING, 1);
     CloseGate(ListenGate);
@@ -242,6 +249,7 @@ TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
     EXPECT_EQ(listened, RPC_S_OK) << "the service reports stopped with exit code 0";
     EXPECT_EQ(WaitForSingleObject(ListenGate.Reached, 0), DWORD{WAIT_TIMEOUT}) << "listening never began";
     EXPECT_EQ(events.ReportCalls, 0u) << "neither served nor failed";
+    EXPECT_EQ(ReadRadioState(), 7) << "nor was the radio looked at";
 }
 
 TEST_F(ServiceMainListening, AStopWhileListeningBeginsEndsIt) {
@@ -337,8 +345,10 @@ TEST_F(ServiceMainListening, OnlyLocalSystemOrAnAdministratorMayStopItRemotely) 
 
 // Reports as the SCM would receive them.
 std::vector<DWORD> ReportedStates;
+DWORD LastExitCode;
 BOOL WINAPI NoteReport(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS status) {
     ReportedStates.push_back(status->dwCurrentState);
+    LastExitCode = status->dwWin32ExitCode;
     return TRUE;
 }
 SERVICE_STATUS_HANDLE WINAPI FakeHandlerRegistration(LPCSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
@@ -364,6 +374,76 @@ TEST_F(ServiceMainListening, NothingIsReportedAfterStopped) {
     EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK});
     EXPECT_EQ(Control(SERVICE_CONTROL_INTERROGATE), DWORD{NO_ERROR});
     EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
+    CloseHandle(SwitchDoneEvent);
+    SwitchDoneEvent = fixtureEvent;
+    DeviceNotifyHandle = nullptr;
+    RadioServiceStatusHandle = nullptr;
+}
+
+// The pipe's name held by another process for this many tries.
+int EndpointRefusals;
+RPC_STATUS RPC_ENTRY HeldEndpoint(RPC_CSTR protseq, unsigned maxCalls, RPC_CSTR endpoint, void* security) {
+    if (EndpointRefusals-- > 0) return RPC_S_DUPLICATE_ENDPOINT;
+    return RpcServerUseProtseqEpA(protseq, maxCalls, endpoint, security);
+}
+std::vector<DWORD> Pauses;
+void WINAPI NotePause(DWORD ms) { Pauses.push_back(ms); }
+BOOL Wow64;
+BOOL WINAPI FakeWow64(HANDLE, PBOOL wow64) { return *wow64 = Wow64, TRUE; }
+
+TEST_F(ServiceMainListening, AHeldPipeNameIsTriedForFiveSecondsAndUnderWow64NothingStarts) {
+    ServicePlatform.SetServiceStatus = NoteReport;
+    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
+    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
+    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
+    ServicePlatform.Sleep = NotePause;
+    ServicePlatform.IsWow64Process = FakeWow64;
+    RpcServerUnregisterIf(nullptr, nullptr, 0);  // the service main registers its own
+    const HANDLE fixtureEvent = SwitchDoneEvent;
+    struct Case {
+        int Refusals;
+        BOOL Wow64;
+        std::vector<DWORD> Pauses;
+        DWORD ExitCode;
+        std::vector<std::string> Inserts;  // of event 101
+    } cases[] = {
+        {1000, FALSE, std::vector<DWORD>(10, 500), 1740, {"RpcServerUseProtseqEpA", "1740 (0x000006CC)", "0"}},
+        {0, TRUE, {}, 0xE0000235,
+         {"the 32-bit service on 64-bit Windows (install radioswitchsvc64.exe)", "3758096949 (0xE0000235)", "0"}},
+    };
+    for (const Case& c : cases) {
+        EndpointRefusals = c.Refusals;
+        Wow64 = c.Wow64;
+        Pauses.clear();
+        ReportedStates.clear();
+        CloseEventSource();  // each case has its own minute
+        events.Clear();
+        StoppedReported = false;
+        DeviceNotifyHandle = nullptr;
+        RadioServiceMain(0, nullptr);
+        EXPECT_EQ(DeviceNotifyHandle != nullptr, !c.Wow64) << "nothing registered under WOW64";
+        EXPECT_EQ(Pauses, c.Pauses);
+        EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
+        EXPECT_EQ(LastExitCode, c.ExitCode);
+        std::vector<SimLoggedEvent> logged = events.Events();
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0].Id, 101u);
+        EXPECT_EQ(logged[0].Inserts, c.Inserts);
+        if (SwitchDoneEvent != fixtureEvent) CloseHandle(SwitchDoneEvent);
+        SwitchDoneEvent = fixtureEvent;
+    }
+
+    // Held for three tries, then served.
+    EndpointRefusals = 3;
+    Wow64 = FALSE;
+    Pauses.clear();
+    StoppedReported = false;
+    std::thread service([] { RadioServiceMain(0, nullptr); });
+    ASSERT_TRUE(WaitGate.WaitReached());
+    EXPECT_EQ(Pauses, std::vector<DWORD>(3, 500));
+    StopRadioControlServer(nullptr);
+    service.join();
+    EXPECT_EQ(LastExitCode, 0u);
     CloseHandle(SwitchDoneEvent);
     SwitchDoneEvent = fixtureEvent;
     DeviceNotifyHandle = nullptr;

@@ -5,25 +5,29 @@
 
 #include "device_events.h"
 #include "device_records.h"
-#include "first_radio_state.h"
 #include "platform.h"
+#include "radio_state_reconcile.h"
 #include "registry_fixture.h"
 #include "sim_event_log.h"
+#include "service_state.h"
 #include "sim_radio.h"
 
 namespace {
 
-// The state start-up finds and writes, against the real registry and the simulated radio.
-class FirstRadioState : public testing::Test {
+// The state found and written, against the real registry and the simulated radio.
+class RadioStateReconcile : public testing::Test {
 protected:
+    void SetUp() override { SwitchDoneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr); }
     void TearDown() override {
         if (RadioSupportKey) RegCloseKey(RadioSupportKey);
         RadioSupportKey = nullptr;
+        CloseHandle(SwitchDoneEvent);
+        SwitchDoneEvent = nullptr;
     }
     ScopedRadioSupportKey key;
 };
 
-TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
+TEST_F(RadioStateReconcile, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
     constexpr long long Absent = -1;
     struct Case {
         const char* Name;
@@ -39,10 +43,12 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
         {"stale 0, radio running (an on left to a restart)", [](SimRadio&) {}, 0, 1},
         {"stale 1, node disabled while the service was stopped", [](SimRadio& sim) { sim.Node(1).Disabled = true; }, 1, 0},
         {"value already right", [](SimRadio&) {}, 1, 1},
-        {"enabled, yet no port interface: can't be told",
-         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, 0, 0},
-        {"no radio node", [](SimRadio& sim) { sim.Node(1).Present = sim.Node(0).Present = false; }, Absent, Absent},
-        {"unreadable device list", [](SimRadio& sim) { sim.DeviceListQuery.FailAlways(); }, Absent, Absent},
+        {"enabled, yet no port interface (its driver failed)",
+         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, 1, 0},
+        {"no radio node (unplugged while the service was stopped)",
+         [](SimRadio& sim) { sim.Node(1).Present = sim.Node(0).Present = false; }, 1, 0},
+        {"unreadable device list: the interface alone decides", [](SimRadio& sim) { sim.DeviceListQuery.FailAlways(); },
+         Absent, 1},
         {"unreadable interface list",
          [](SimRadio& sim) {
              sim.Node(1).Disabled = true;
@@ -61,12 +67,13 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
         }
         EXPECT_EQ(ReconcileRadioState(), c.Before != c.After) << c.Name;
         EXPECT_EQ(ReadRadioState(), c.After) << c.Name;
+        EXPECT_EQ(WaitForSingleObject(SwitchDoneEvent, 0) == WAIT_OBJECT_0, c.Before != c.After) << c.Name;
         EXPECT_TRUE(sim.StoredParams.empty()) << c.Name << ": the radio is only looked at";
         EXPECT_EQ(sim.OpenDeviceLists(), 0u) << c.Name;
     }
 }
 
-TEST_F(FirstRadioState, WithoutTheKeyNothingIsWrittenNorReported) {
+TEST_F(RadioStateReconcile, WithoutTheKeyNothingIsWrittenNorReported) {
     DeleteRadioSupportKey();
     SimRadio sim;
     sim.AddStandardRadio();
@@ -84,7 +91,7 @@ HDEVINFO WINAPI RemovalDuringTheLook(const GUID* guid, PCSTR enumerator, HWND pa
     return LookAtInterfaces(guid, enumerator, parent, flags);
 }
 
-TEST_F(FirstRadioState, NeverOverwritesAnEventThatCameDuringTheLook) {
+TEST_F(RadioStateReconcile, NeverOverwritesAnEventThatCameDuringTheLook) {
     SimRadio sim;
     sim.AddStandardRadio();
     SetRadioState(1);
