@@ -2,7 +2,7 @@
 
 const LibraryPlatformCalls RealLibraryPlatform = {
     ::RegisterTraceGuidsA, ::UnregisterTraceGuids, ::GetTraceLoggerHandle, ::GetTraceEnableLevel,
-    ::GetTraceEnableFlags, ::TraceMessage,        ::Sleep,
+    ::GetTraceEnableFlags, ::TraceMessage,        ::Sleep,               ::RpcBindingSetOption,
 };
 
 LibraryPlatformCalls LibraryPlatform = RealLibraryPlatform;

@@ -2,6 +2,7 @@
 
 #include "diagnostics.h"
 #include "exception_guard.h"
+#include "platform.h"
 #include "radio_control.h"
 
 handle_t RadioControlBinding;
@@ -39,10 +40,18 @@ DWORD EnableDisableUSBBtDevice(DWORD enable) {
     }
     Report<EvBound>(OperationName);
 
+    // Without a limit, a service whose switch never ends would hold this thread, and
+    // with it every later switch of the host, for ever. A runtime that refuses the
+    // option still gets the call, without a limit.
+    LibraryPlatform.RpcBindingSetOption(RadioControlBinding, RPC_C_OPT_CALL_TIMEOUT, RequestCallTimeoutMs);
+
     // Whatever the runtime raises (no service, access refused, a failure inside the
-    // service) is caught; the request goes on to release the binding either way.
+    // service, the limit) is caught; the request goes on to release the binding either way.
     RemoteRequest request{RadioControlBinding, enable != 0 ? EnableRadioRequest : DisableRadioRequest};
-    if (!CallWithExceptionGuard(CallRequestRadioSwitch, &request)) Report<EvCallRaised>(OperationName);
+    DWORD raised = 0;
+    if (!CallWithExceptionGuard(CallRequestRadioSwitch, &request, nullptr, &raised)) Report<EvCallRaised>(OperationName);
+    // The runtime ends a call that ran out its limit as cancelled.
+    const DWORD result = raised == RPC_S_CALL_CANCELLED ? 2 : 0;
 
     if (RpcStringFreeA(&stringBinding) != RPC_S_OK) {
         Report<EvStringFreeFailed>(OperationName);
@@ -56,5 +65,5 @@ DWORD EnableDisableUSBBtDevice(DWORD enable) {
         return 2;
     }
     Report<EvBindingFreed>(OperationName);
-    return 0;
+    return result;
 }

@@ -25,10 +25,32 @@ constexpr std::array<DWORD, 7> EventIds = {EVENT_SERVICE_STARTED,    EVENT_START
 
 // Reports come from RPC threads, the dispatcher thread and the service main at once.
 // Held for the bookkeeping only: registering, writing and deregistering are calls into
-// the EventLog service, and a slow one must hold up nobody else's report (device events
-// report on the SCM's handler thread).
+// the EventLog service, and a slow one must hold up nobody else's report.
 SRWLOCK LogLock = SRWLOCK_INIT;
 HANDLE Source;
+
+constexpr size_t MaxInserts = 4;
+constexpr size_t InsertSize = 200;
+
+// An admitted event, its texts copied, waiting to be written.
+struct QueuedEvent {
+    DWORD Id;
+    WORD Type;
+    WORD Count;
+    char Inserts[MaxInserts + 1][InsertSize];
+};
+
+// Admitted events are written by a thread-pool thread, never by the reporter: device
+// events report on the SCM's handler thread, which a slow or not yet started EventLog
+// service must not hold up. The rate limit admits at most one event of an ID a minute,
+// so a few places suffice; an event that finds none is counted as left out. Under LogLock.
+constexpr size_t QueueSize = 16;
+std::array<QueuedEvent, QueueSize> Queue;
+size_t QueueHead;
+size_t Queued;
+// A drain is submitted or running; Drained is signalled when it ends.
+bool Draining;
+CONDITION_VARIABLE Drained = CONDITION_VARIABLE_INIT;
 
 constexpr std::array<RateRecord, EventIds.size()> FreshRecords() {
     std::array<RateRecord, EventIds.size()> records{};
@@ -57,8 +79,6 @@ bool Admit(DWORD id, DWORD now, DWORD& leftOut) {
     return true;
 }
 
-constexpr size_t MaxInserts = 4;
-
 // Registered on first need; a registration that failed is tried again by the next
 // event. Two threads may register at once: the first handle published stays, the other
 // is let go.
@@ -77,27 +97,64 @@ HANDLE EventSource() {
     return source;
 }
 
+void WriteQueued(const QueuedEvent& event) {
+    const HANDLE source = EventSource();
+    if (!source) return;
+    std::array<const char*, MaxInserts + 1> strings{};
+    for (size_t i = 0; i < event.Count; ++i) strings[i] = event.Inserts[i];
+    // A failed write is dropped.
+    ServicePlatform.ReportEventA(source, event.Type, 0, event.Id, nullptr, event.Count, 0, strings.data(), nullptr);
+}
+
+// With Draining set by the caller: writes until the queue is empty, then clears it.
+void DrainQueue() {
+    for (;;) {
+        AcquireSRWLockExclusive(&LogLock);
+        if (Queued == 0) {
+            Draining = false;
+            ReleaseSRWLockExclusive(&LogLock);
+            WakeAllConditionVariable(&Drained);
+            return;
+        }
+        const QueuedEvent event = Queue[QueueHead];
+        QueueHead = (QueueHead + 1) % QueueSize;
+        --Queued;
+        ReleaseSRWLockExclusive(&LogLock);
+        WriteQueued(event);
+    }
+}
+
+void CALLBACK DrainWork(PTP_CALLBACK_INSTANCE, PVOID) { DrainQueue(); }
+
 void Write(DWORD id, WORD type, std::initializer_list<const char*> inserts) {
+    QueuedEvent event{id, type, 0, {}};
+    for (const char* insert : inserts)
+        if (event.Count < MaxInserts) lstrcpynA(event.Inserts[event.Count++], insert, InsertSize);
+
     DWORD leftOut = 0;
     AcquireSRWLockExclusive(&LogLock);
     // The clock is read under the lock, so that events are admitted in the order of
     // their ticks: a later tick admitted first would let an earlier one pass as well.
-    const bool admitted = Admit(id, ServicePlatform.GetTickCount(), leftOut);
+    bool admitted = Admit(id, ServicePlatform.GetTickCount(), leftOut);
+    if (admitted && Queued == QueueSize) {
+        ++RecordOf(id)->LeftOut;
+        admitted = false;
+    }
+    bool submit = false;
+    if (admitted) {
+        // wsprintfA, not the C runtime's formatting, which would double the image's size.
+        wsprintfA(event.Inserts[event.Count++], "%lu", leftOut);
+        Queue[(QueueHead + Queued++) % QueueSize] = event;
+        submit = !Draining;
+        Draining = true;
+    }
     ReleaseSRWLockExclusive(&LogLock);
-    if (!admitted) return;
-    const HANDLE source = EventSource();
-    if (!source) return;
-
-    // wsprintfA, not the C runtime's formatting, which would double the image's size.
-    char leftOutText[12];
-    wsprintfA(leftOutText, "%lu", leftOut);
-    std::array<const char*, MaxInserts + 1> strings{};
-    size_t count = 0;
-    for (const char* insert : inserts)
-        if (count < MaxInserts) strings[count++] = insert;
-    strings[count++] = leftOutText;
-    // A failed write changes nothing for the caller.
-    ServicePlatform.ReportEventA(source, type, 0, id, nullptr, static_cast<WORD>(count), 0, strings.data(), nullptr);
+    if (!submit || TrySubmitThreadpoolCallback(DrainWork, nullptr, nullptr)) return;
+    // Left queued: the next report submits again, and the flush before stopped writes it.
+    AcquireSRWLockExclusive(&LogLock);
+    Draining = false;
+    ReleaseSRWLockExclusive(&LogLock);
+    WakeAllConditionVariable(&Drained);
 }
 
 // Decimal as the platform's error lists give it, and hexadecimal for SetupAPI's and
@@ -164,7 +221,17 @@ void ReportStateWriteFailed(const char* call, LSTATUS error) {
     Write(EVENT_STATE_WRITE_FAILED, EVENTLOG_ERROR_TYPE, {call, code.Text});
 }
 
+void FlushEventReports() {
+    AcquireSRWLockExclusive(&LogLock);
+    while (Draining) SleepConditionVariableSRW(&Drained, &LogLock, INFINITE, 0);
+    const bool queued = Queued != 0;
+    Draining = queued;
+    ReleaseSRWLockExclusive(&LogLock);
+    if (queued) DrainQueue();
+}
+
 void CloseEventSource() {
+    FlushEventReports();
     AcquireSRWLockExclusive(&LogLock);
     const HANDLE source = Source;
     Source = nullptr;

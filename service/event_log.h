@@ -2,8 +2,8 @@
 // the source named for the service (the release's package registers it, with this
 // image as its message file; without it the events are still written). An event of one
 // ID is written at most once a minute; the next one carries how many were left out.
-// Reporting never fails or holds up its caller: a source that cannot be registered
-// and a write that fails are ignored.
+// Reporting never fails or holds up its caller: events are written on a thread-pool
+// thread, and a source that cannot be registered and a write that fails are ignored.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +31,9 @@ void ReportChangeWaitsForRestart(DWORD direction, const SP_DEVINFO_DATA& node);
 // Writing ZentRadioState failed: `call` is the registry call that failed with `error`.
 void ReportStateWriteFailed(const char* call, LSTATUS error);
 
-// Deregisters the source and forgets what was written, so that reporting starts afresh.
-// Only once nothing reports any more (the dispatcher has returned), or between tests.
+// Returns once every event reported before the call has been written (or dropped).
+void FlushEventReports();
+// Flushes, deregisters the source and forgets what was written, so that reporting
+// starts afresh. Only once nothing reports any more (the dispatcher has returned), or
+// between tests.
 void CloseEventSource();

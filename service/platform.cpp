@@ -11,7 +11,6 @@ const ServicePlatformCalls RealServicePlatform = {
     ::SetupDiSetClassInstallParamsA,
     ::SetupDiCallClassInstaller,
     ::SetupDiGetDeviceInstallParamsA,
-    ::CM_Get_DevNode_Status,
     ::SetupDiGetClassDevsA,
     ::SetupDiEnumDeviceInterfaces,
     ::SetupDiGetDeviceInterfaceDetailA,
@@ -28,6 +27,7 @@ const ServicePlatformCalls RealServicePlatform = {
     LoadedBluetoothGetRadioInfo,
     LoadedBluetoothFindRadioClose,
     ::QueryCallerToken,
+    ::RpcServerUseProtseqEpA,
     ::RpcServerListen,
     ::RpcMgmtWaitServerListen,
     ::Sleep,
@@ -37,6 +37,7 @@ const ServicePlatformCalls RealServicePlatform = {
     ::RegisterEventSourceA,
     ::ReportEventA,
     ::DeregisterEventSource,
+    ::IsWow64Process,
 };
 
 ServicePlatformCalls ServicePlatform = RealServicePlatform;

@@ -25,8 +25,6 @@ struct ServicePlatformCalls {
     decltype(&::SetupDiCallClassInstaller) SetupDiCallClassInstaller;
     // Whether a change waits for a restart (DI_NEEDRESTART, DI_NEEDREBOOT).
     decltype(&::SetupDiGetDeviceInstallParamsA) SetupDiGetDeviceInstallParamsA;
-    // Whether a node is disabled (DN_HAS_PROBLEM with CM_PROB_DISABLED).
-    decltype(&::CM_Get_DevNode_Status) CM_Get_DevNode_Status;
     decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA;
     decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces;
     decltype(&::SetupDiGetDeviceInterfaceDetailA) SetupDiGetDeviceInterfaceDetailA;
@@ -53,7 +51,9 @@ struct ServicePlatformCalls {
     // The token facts of a remote caller: every process is the same administrator under Wine.
     decltype(&::QueryCallerToken) QueryCallerToken;
 
-    // The RPC server's listening, so that tests can hold start-up between its steps.
+    // The RPC server's endpoint and listening, so that tests can hold start-up between
+    // its steps and find the pipe's name still held.
+    decltype(&::RpcServerUseProtseqEpA) RpcServerUseProtseqEpA;
     decltype(&::RpcServerListen) RpcServerListen;
     decltype(&::RpcMgmtWaitServerListen) RpcMgmtWaitServerListen;
 
@@ -68,6 +68,9 @@ struct ServicePlatformCalls {
     decltype(&::RegisterEventSourceA) RegisterEventSourceA;
     decltype(&::ReportEventA) ReportEventA;
     decltype(&::DeregisterEventSource) DeregisterEventSource;
+
+    // Whether this is the 32-bit program on 64-bit Windows.
+    decltype(&::IsWow64Process) IsWow64Process;
 };
 
 // The platform's own functions; what ServicePlatform holds unless a test swaps it.

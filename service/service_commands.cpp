@@ -6,6 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "bitness.h"
 #include "platform.h"
 #include "radio_preparation.h"
 #include "service_runtime.h"
@@ -74,27 +75,38 @@ void FillModulePath() {
 
 bool IsCommand(const char* word) { return _stricmp(CommandWord, word) == 0; }
 
+// Says so where the command was given, the only report the install command makes.
+void PrintError(const char* text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, lstrlenA(text), &written, nullptr);
+}
+
 }  // namespace
 
-void RunServiceCommand() {
+int RunServiceCommand() {
     FillModulePath();
     if (IsCommand("install")) {
+        if (RunsUnderWow64()) {
+            PrintError(Wow64InstallRefusal);
+            return InstallRefusedExitCode;
+        }
         // Without a usable path nothing is created, but a registered service still starts.
         InstallRadioService(ModulePath, RadioServiceName);
         StartRadioService(RadioServiceName);
-        return;
+        return 0;
     }
     if (IsCommand("stop")) {
         StopRadioService(RadioServiceName);
-        return;
+        return 0;
     }
     if (IsCommand("remove")) {
         RemoveRadioService(RadioServiceName);
-        return;
+        return 0;
     }
     if (IsCommand("start")) StartRadioService(RadioServiceName);
     // Started from a console this fails at once and the program ends.
     RunAsService();
+    return 0;
 }
 
 bool IsServiceInstalled(const char* serviceName) {

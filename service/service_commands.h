@@ -21,11 +21,17 @@ inline constexpr DWORD StopCommandLimitMs = 30000;
 // After its stop control the stop command sleeps the raw wait hint, but never less.
 inline constexpr DWORD MinStopPollMs = 100;
 
+// The program's exit code when "install" refuses the 32-bit program on 64-bit Windows:
+// a Win32 code that says so ("not compatible with the version of Windows").
+inline constexpr int InstallRefusedExitCode = ERROR_EXE_MACHINE_TYPE_MISMATCH;
+
 // Fills ModulePath and runs the command named by CommandWord, whole and regardless
 // of case, on RadioServiceName (service_runtime.h): "install" (register when missing, then start),
 // "stop", "remove"; "start" starts the service and then, like no word or any other
-// word, runs as the service.
-void RunServiceCommand();
+// word, runs as the service. Returns the program's exit code: 0, but for "install" under
+// WOW64, which registers nothing, says why on standard error and returns
+// InstallRefusedExitCode.
+int RunServiceCommand();
 
 // True when the service opens with full access; a caller without those rights finds it missing.
 bool IsServiceInstalled(const char* serviceName);

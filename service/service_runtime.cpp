@@ -5,10 +5,11 @@
 
 #include <cstdlib>
 
+#include "bitness.h"
 #include "device_events.h"
 #include "event_log.h"
-#include "first_radio_state.h"
 #include "platform.h"
+#include "radio_state_reconcile.h"
 #include "service_state.h"
 
 SERVICE_STATUS RadioServiceStatus;
@@ -63,6 +64,8 @@ void SetStatus(DWORD state, DWORD exitCode, DWORD checkPoint) {
 // Once running has been reported, a failed start-up says so with its error rather
 // than leaving the service "running" with nothing listening.
 void ReportStopped(DWORD exitCode) {
+    // Nothing of the process is heard of after stopped: its events are written first.
+    FlushEventReports();
     AcquireSRWLockExclusive(&StatusLock);
     SetStatus(SERVICE_STOPPED, exitCode, 0);
     ReportStatus();
@@ -88,6 +91,25 @@ RPC_STATUS StopListening() {
     return status == RPC_S_NOT_LISTENING ? RPC_S_OK : status;
 }
 
+bool StopAsked() {
+    AcquireSRWLockShared(&ListenLock);
+    const bool asked = ListenStopRequested;
+    ReleaseSRWLockShared(&ListenLock);
+    return asked;
+}
+
+// The pipe's name can still be held for a moment (the previous instance of a quick
+// restart, or another process): tried again for a few seconds, unless a stop is asked.
+RPC_STATUS UseEndpoint() {
+    for (DWORD attempt = 0;; ++attempt) {
+        const RPC_STATUS status = ServicePlatform.RpcServerUseProtseqEpA(
+            reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)), RPC_C_LISTEN_MAX_CALLS_DEFAULT,
+            reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)), nullptr);
+        if (status == RPC_S_OK || attempt == EndpointRetries || StopAsked()) return status;
+        ServicePlatform.Sleep(EndpointRetryPauseMs);
+    }
+}
+
 }  // namespace
 
 RPC_STATUS ListenUntilStopped() {
@@ -101,6 +123,8 @@ RPC_STATUS ListenUntilStopped() {
     ReleaseSRWLockExclusive(&ListenLock);
     if (!stopped) ReportListenStart(status);
     if (stopped || status != RPC_S_OK) return status;
+    // Only now, so that the pipe is served as soon as possible after running was reported.
+    if (!StopAsked()) ReconcileRadioState();
     status = ServicePlatform.RpcMgmtWaitServerListen();
     // Windows answers RPC_S_NOT_LISTENING when the stop came before the wait began, without
     // waiting for the calls in progress: wait for them here. Unregistering with a wait does
@@ -132,6 +156,8 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
     ReportStatus();
     ReleaseSRWLockExclusive(&StatusLock);
 
+    if (RunsUnderWow64()) return ReportStopped(ReportStartFailed(Wow64StartStep, ERROR_IN_WOW64));
+
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -149,18 +175,23 @@ void WINAPI RadioServiceMain(DWORD, LPSTR*) {
         return ReportStopped(ReportStartFailed("CreateEventA", FailureCode(error)));
     }
 
-    ReconcileRadioState();
-
-    RPC_STATUS status = RpcServerUseProtseqEpA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlProtocolSequence)),
-                                               RPC_C_LISTEN_MAX_CALLS_DEFAULT,
-                                               reinterpret_cast<RPC_CSTR>(const_cast<char*>(RadioControlEndpoint)), nullptr);
-    if (status != RPC_S_OK) return ReportStopped(ReportStartFailed("RpcServerUseProtseqEpA", status));
+    RPC_STATUS status = UseEndpoint();
+    // A stop asked while the name was held is honoured, not reported as a failed start.
+    if (status != RPC_S_OK)
+        return ReportStopped(StopAsked() ? RPC_S_OK : ReportStartFailed("RpcServerUseProtseqEpA", status));
     // The pipe can be opened from other machines and the interface has no
     // authentication: serve local callers only.
     status = RpcServerRegisterIfEx(RadioControlInterface_v1_0_s_ifspec, nullptr, nullptr, RPC_IF_ALLOW_LOCAL_ONLY,
                                    RPC_C_LISTEN_MAX_CALLS_DEFAULT, nullptr);
     if (status != RPC_S_OK) return ReportStopped(ReportStartFailed("RpcServerRegisterIfEx", status));
-    ReportStopped(ListenUntilStopped());
+    status = ListenUntilStopped();
+    if (ListenStarted) {
+        // Once a stop is asked no device event comes (a removal still queued then is
+        // refused): what the radio did meanwhile is read from the radio itself.
+        WaitForRadioStateReconciles();
+        ReconcileRadioState();
+    }
+    ReportStopped(status);
 }
 
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID) {
@@ -175,12 +206,18 @@ DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID even
     case SERVICE_CONTROL_PAUSE:
         ServicePaused = 1;
         return ReportState(SERVICE_PAUSED);
-    case SERVICE_CONTROL_CONTINUE:
+    case SERVICE_CONTROL_CONTINUE: {
         ServicePaused = 0;
-        return ReportState(SERVICE_RUNNING);
+        const DWORD result = ReportState(SERVICE_RUNNING);
+        // The device events dropped while paused are lost: the radio is looked at
+        // instead, off this thread, which must return at once.
+        ReconcileRadioStateSoon();
+        return result;
+    }
     case SERVICE_CONTROL_DEVICEEVENT:
+        // The state is unchanged, so nothing is reported; NO_ERROR grants the event.
         if (ServicePaused != 1) HandleRadioDeviceEvent(eventType, static_cast<const DEV_BROADCAST_HDR*>(eventData));
-        return ReportUnchanged();
+        return NO_ERROR;
     default:
         return ReportUnchanged();
     }

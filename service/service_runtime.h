@@ -32,22 +32,30 @@ extern bool StoppedReported;
 // Returns at once when the process was not started by the SCM.
 void RunAsService();
 
-// Reports running, registers for the Bluetooth port interface's arrival and removal,
-// creates SwitchDoneEvent, writes the radio's state where the stored one differs, and
-// serves the interface on its pipe until listening stops, then reports stopped. A start-up step that fails reports stopped with its error; a
-// stop that came before listening began ends the service without listening.
+// The endpoint is tried this many times more, this long apart, while its name is held.
+inline constexpr DWORD EndpointRetries = 10;
+inline constexpr DWORD EndpointRetryPauseMs = 500;
+
+// Reports running, refuses to run under WOW64, registers for the Bluetooth port
+// interface's arrival and removal, creates SwitchDoneEvent and serves the interface on
+// its pipe until listening stops; then brings ZentRadioState in line with the radio and
+// reports stopped. A start-up step that fails reports stopped with its error; a stop
+// that came before listening began ends the service without listening.
 void WINAPI RadioServiceMain(DWORD argc, LPSTR* argv);
 
 // The service main's last step: serves the registered interface until listening is
 // stopped and every call in progress has ended (RPC_S_OK, whichever came first: the
-// stop or the start of listening); otherwise the RPC status of the failed start.
+// stop or the start of listening); otherwise the RPC status of the failed start. Once
+// listening, and unless a stop was asked, brings ZentRadioState in line with the radio.
 RPC_STATUS ListenUntilStopped();
 
 // Stop and shutdown: stop-pending, then stop listening (result: RPC_S_OK once the stop is
 // honoured, also before listening has begun or while an earlier stop is under way; else
 // the RPC status of the failed stop).
-// Pause and continue: paused or running at once. Device events go to
-// HandleRadioDeviceEvent unless paused. Other results: the outcome of the report.
+// Pause and continue: paused or running at once; continue also has the radio looked at
+// again on a thread-pool thread. Device events go to HandleRadioDeviceEvent unless
+// paused, and are answered NO_ERROR without a report. Other results: the outcome of
+// the report.
 DWORD WINAPI RadioServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 
 // StopRadioControlServer (opnum 1, declared with the interface) refuses every caller but

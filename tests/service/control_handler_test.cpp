@@ -6,13 +6,16 @@
 
 #include "device_events.h"
 #include "device_records.h"
+#include "event_log.h"
 #include "platform.h"
+#include "radio_state_reconcile.h"
 #include "raw_request.h"
 #include "registry_fixture.h"
 #include "scm_service.h"
 #include "service_runtime.h"
 #include "service_state.h"
 #include "sim_event_log.h"
+#include "sim_radio.h"
 
 namespace {
 
@@ -35,6 +38,7 @@ protected:
         ASSERT_NE(SwitchDoneEvent, nullptr);
     }
     void TearDown() override {
+        WaitForRadioStateReconciles();
         if (RadioSupportKey) RegCloseKey(RadioSupportKey);
         RadioSupportKey = nullptr;
         CloseHandle(SwitchDoneEvent);
@@ -82,21 +86,23 @@ TEST_F(ControlHandler, InterrogateAndUnknownControlsReportTheRecordUnchanged) {
     EXPECT_EQ(ServicePaused, 0);
 }
 
-TEST_F(ControlHandler, DeviceEventsReachTheRadioHandlerOnlyWhileNotPaused) {
-    EXPECT_EQ(DeviceEvent(DBT_DEVICEARRIVAL), DWORD{ERROR_INVALID_HANDLE});
+TEST_F(ControlHandler, DeviceEventsReachTheRadioHandlerOnlyWhileNotPausedAndContinueLooksAgain) {
+    SimRadio sim;  // by the continue, the radio's interface is gone
+    sim.Node(sim.AddStandardRadio()).Disabled = true;
+    EXPECT_EQ(DeviceEvent(DBT_DEVICEARRIVAL), DWORD{NO_ERROR}) << "granted, with no report";
     EXPECT_EQ(ReadRadioState(), 1);
     EXPECT_TRUE(IsSet(SwitchDoneEvent));
 
     Control(SERVICE_CONTROL_PAUSE);
-    EXPECT_EQ(DeviceEvent(DBT_DEVICEREMOVECOMPLETE), DWORD{ERROR_INVALID_HANDLE}) << "the report is still sent";
+    EXPECT_EQ(DeviceEvent(DBT_DEVICEREMOVECOMPLETE), DWORD{NO_ERROR});
     ExpectStatus(SERVICE_PAUSED, 0);
     EXPECT_EQ(ReadRadioState(), 1) << "nothing written while paused";
     EXPECT_FALSE(IsSet(SwitchDoneEvent));
 
     Control(SERVICE_CONTROL_CONTINUE);
-    DeviceEvent(DBT_DEVICEREMOVECOMPLETE);
-    EXPECT_EQ(ReadRadioState(), 0);
-    EXPECT_TRUE(IsSet(SwitchDoneEvent));
+    WaitForRadioStateReconciles();
+    EXPECT_EQ(ReadRadioState(), 0) << "the removal lost while paused";
+    EXPECT_TRUE(IsSet(SwitchDoneEvent)) << "releases a waiting request";
 }
 
 TEST_F(ControlHandler, EveryStopOrShutdownReportsStopPendingWithTheNextCheckpoint) {
@@ -234,6 +240,7 @@ protected:
 RPC_STATUS RPC_ENTRY RefusedListen(unsigned, unsigned, unsigned) { return RPC_S_ALREADY_LISTENING; }
 
 TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
+    SetRadioState(7);
     EXPECT_EQ(Control(SERVICE_CONTROL_STOP), DWORD{RPC_S_OK}) << "a stop the service honours is answered with 0";
     ExpectStatus(SERVICE_STOP_PENDING, 1);
     CloseGate(ListenGate);
@@ -242,6 +249,7 @@ TEST_F(ServiceMainListening, AStopBeforeListeningIsHonouredWithoutListening) {
     EXPECT_EQ(listened, RPC_S_OK) << "the service reports stopped with exit code 0";
     EXPECT_EQ(WaitForSingleObject(ListenGate.Reached, 0), DWORD{WAIT_TIMEOUT}) << "listening never began";
     EXPECT_EQ(events.ReportCalls, 0u) << "neither served nor failed";
+    EXPECT_EQ(ReadRadioState(), 7) << "nor was the radio looked at";
 }
 
 TEST_F(ServiceMainListening, AStopWhileListeningBeginsEndsIt) {
@@ -337,8 +345,10 @@ TEST_F(ServiceMainListening, OnlyLocalSystemOrAnAdministratorMayStopItRemotely) 
 
 // Reports as the SCM would receive them.
 std::vector<DWORD> ReportedStates;
+DWORD LastExitCode;
 BOOL WINAPI NoteReport(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS status) {
     ReportedStates.push_back(status->dwCurrentState);
+    LastExitCode = status->dwWin32ExitCode;
     return TRUE;
 }
 SERVICE_STATUS_HANDLE WINAPI FakeHandlerRegistration(LPCSTR, LPHANDLER_FUNCTION_EX, LPVOID) {
@@ -346,10 +356,23 @@ SERVICE_STATUS_HANDLE WINAPI FakeHandlerRegistration(LPCSTR, LPHANDLER_FUNCTION_
 }
 HDEVNOTIFY WINAPI FakeNotificationRegistration(HANDLE, LPVOID, DWORD) { return reinterpret_cast<HDEVNOTIFY>(0x7D); }
 
+// The pipe's name held by another process for this many tries; the answer to IsWow64Process.
+int EndpointRefusals;
+RPC_STATUS RPC_ENTRY HeldEndpoint(RPC_CSTR protseq, unsigned maxCalls, RPC_CSTR endpoint, void* security) {
+    return EndpointRefusals-- > 0 ? RPC_S_DUPLICATE_ENDPOINT : RpcServerUseProtseqEpA(protseq, maxCalls, endpoint, security);
+}
+std::vector<DWORD> Pauses;
+void WINAPI NotePause(DWORD ms) { Pauses.push_back(ms); }
+BOOL Wow64;
+BOOL WINAPI FakeWow64(HANDLE, PBOOL wow64) { return *wow64 = Wow64, TRUE; }
+
 // A pause and a stop that reach the handler once opnum 1 has ended the service: the SCM
 // must see nothing after stopped, or it records a service that ended unexpectedly.
-TEST_F(ServiceMainListening, NothingIsReportedAfterStopped) {
+TEST_F(ServiceMainListening, NothingIsReportedAfterStoppedAndAHeldPipeNameIsTriedAgain) {
     ReportedStates.clear();
+    EndpointRefusals = 2;
+    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
+    ServicePlatform.Sleep = NotePause;
     ServicePlatform.SetServiceStatus = NoteReport;
     ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
     ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
@@ -357,6 +380,7 @@ TEST_F(ServiceMainListening, NothingIsReportedAfterStopped) {
     const HANDLE fixtureEvent = SwitchDoneEvent;
     std::thread service([] { RadioServiceMain(0, nullptr); });
     ASSERT_TRUE(WaitGate.WaitReached());
+    EXPECT_EQ(Pauses, std::vector<DWORD>(2, 500));
     StopRadioControlServer(nullptr);
     service.join();
     EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
@@ -366,6 +390,35 @@ TEST_F(ServiceMainListening, NothingIsReportedAfterStopped) {
     EXPECT_EQ(ReportedStates, (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOPPED}));
     CloseHandle(SwitchDoneEvent);
     SwitchDoneEvent = fixtureEvent;
+    DeviceNotifyHandle = nullptr;
+    RadioServiceStatusHandle = nullptr;
+}
+
+TEST_F(ServiceMainListening, APipeNameHeldForGoodOrWow64EndsTheStartWithEvent101) {
+    ServicePlatform.SetServiceStatus = NoteReport;
+    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
+    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
+    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
+    ServicePlatform.Sleep = NotePause;
+    ServicePlatform.IsWow64Process = FakeWow64;
+    const HANDLE fixtureEvent = SwitchDoneEvent;
+    for (const BOOL wow64 : {FALSE, TRUE}) {
+        EndpointRefusals = 1000;
+        Wow64 = wow64;
+        Pauses.clear();
+        CloseEventSource();  // each case has its own minute
+        events.Clear();
+        StoppedReported = false;
+        RadioServiceMain(0, nullptr);
+        EXPECT_EQ(Pauses, std::vector<DWORD>(wow64 ? 0 : 10, 500)) << "5 s of tries";
+        EXPECT_EQ(LastExitCode, wow64 ? DWORD{0xE0000235} : DWORD{1740}) << "with stopped";
+        std::vector<SimLoggedEvent> logged = events.Events();
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0].Id, 101u);
+        EXPECT_NE(logged[0].Inserts[0].find(wow64 ? "radioswitchsvc64.exe" : "RpcServerUseProtseqEpA"), std::string::npos);
+        if (SwitchDoneEvent != fixtureEvent) CloseHandle(SwitchDoneEvent);
+        SwitchDoneEvent = fixtureEvent;
+    }
     DeviceNotifyHandle = nullptr;
     RadioServiceStatusHandle = nullptr;
 }

@@ -92,10 +92,12 @@ TEST_F(EventLog, AChangeThatWaitsForARestartNamesTheNodeAndTheDirection) {
 TEST_F(EventLog, AFailedRegistrationOrWriteIsIgnoredAndTheNextEventTriesAgain) {
     log.RegistrationFails = true;
     ReportSwitchCompleted(1);
+    FlushEventReports();
     EXPECT_EQ(log.ReportCalls, 0u);
     log.RegistrationFails = false;
     log.ReportFails = true;
     EXPECT_EQ(ReportStartFailed("CreateEventA", 8), 8u) << "the status is passed on";
+    FlushEventReports();
     log.ReportFails = false;
     Now += 60000;
     ReportSwitchCompleted(0);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
 #include "radio_instances.h"
 #include "service_commands.h"
 #include "sim_clock.h"
@@ -63,6 +64,25 @@ TEST(InstallRadioService, AnEmptyPathRegistersNothing) {
     InstallRadioService("", TestName);
     EXPECT_FALSE(ServiceExists(TestName));
     EXPECT_EQ(RadioSearches(sim), 0u);
+}
+
+BOOL WINAPI UnderWow64(HANDLE, PBOOL wow64) { return *wow64 = TRUE, TRUE; }
+
+TEST(InstallRadioService, The32BitProgramOn64BitWindowsRefusesAndRegistersNothing) {
+    ServicePlatform.IsWow64Process = UnderWow64;
+    HANDLE read, write, standardError = GetStdHandle(STD_ERROR_HANDLE);
+    ASSERT_TRUE(CreatePipe(&read, &write, nullptr, 4096) && SetStdHandle(STD_ERROR_HANDLE, write));
+    lstrcpyA(CommandWord, "install");
+    EXPECT_EQ(RunServiceCommand(), 216) << "ERROR_EXE_MACHINE_TYPE_MISMATCH";
+    ServicePlatform.IsWow64Process = RealServicePlatform.IsWow64Process;
+    SetStdHandle(STD_ERROR_HANDLE, standardError);
+    CloseHandle(write);
+    char message[512] = {};
+    DWORD got = 0;
+    ReadFile(read, message, sizeof message - 1, &got, nullptr);
+    CloseHandle(read);
+    EXPECT_NE(std::string(message).find("radioswitchsvc64.exe"), std::string::npos) << message;
+    EXPECT_FALSE(ServiceExists("Zentrik Bluetooth Radio Control Service"));
 }
 
 TEST(RemoveRadioService, LeavesARunningServiceRunningUntilItStops) {

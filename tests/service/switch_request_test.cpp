@@ -132,6 +132,7 @@ TEST_F(SwitchRequest, AFailedDeviceChangeReleasesTheRequestAtOnce) {
         ExpectOneWait(WAIT_OBJECT_0);
         EXPECT_EQ(ReadRadioState(), 1) << "the value tells the truth";
         EXPECT_EQ(sim.Sleeps, std::vector<DWORD>(9, 500)) << logFault;
+        FlushEventReports();  // under this round's log fault
     }
     std::vector<SimLoggedEvent> logged = events.Events();
     ASSERT_EQ(logged.size(), 1u) << "the node's failure, and no timeout";

@@ -82,6 +82,7 @@ SimEventLog::~SimEventLog() {
 }
 
 std::vector<SimLoggedEvent> SimEventLog::Events() const {
+    FlushEventReports();
     std::lock_guard<std::mutex> guard(lock_);
     return events_;
 }
@@ -92,6 +93,7 @@ void SimEventLog::Clear() {
 }
 
 std::vector<std::string> SimEventLog::RegisteredSources() const {
+    FlushEventReports();
     std::lock_guard<std::mutex> guard(lock_);
     return sources_;
 }

@@ -32,7 +32,7 @@ public:
     // Run at the start of every RegisterEventSourceA and ReportEventA, on the caller's thread.
     std::function<void()> DuringCall;
 
-    // What the service did, read after the code under test has returned.
+    // What the service did, read after the code under test has returned (and, for these two, written).
     std::vector<SimLoggedEvent> Events() const;
     void Clear();  // forgets the events recorded so far
     std::vector<std::string> RegisteredSources() const;  // the source name of every registration

@@ -411,21 +411,6 @@ struct SimRadioSeam {
         return TRUE;
     }
 
-    // A node disabled globally or in this profile has the "disabled" problem; one whose
-    // driver runs is started.
-    static CONFIGRET WINAPI GetDevNodeStatus(PULONG status, PULONG problem, DEVINST devInst, ULONG flags) {
-        Guard guard(S().Lock);
-        if (!status || !problem || flags != 0) return CR_INVALID_POINTER;
-        if (devInst == 0 || devInst > S().Nodes.size()) return CR_INVALID_DEVNODE;
-        const SimDeviceNode& node = S().Nodes[devInst - 1];
-        if (!node.Present) return CR_NO_SUCH_DEVINST;
-        const bool disabled = node.Disabled || node.ProfileDisabled;
-        *status = DN_NT_ENUMERATOR | DN_NT_DRIVER | (node.Running() ? DN_STARTED | DN_DRIVER_LOADED : 0) |
-                  (disabled ? DN_HAS_PROBLEM : 0);
-        *problem = disabled ? CM_PROB_DISABLED : 0;
-        return CR_SUCCESS;
-    }
-
     // ---- Device-interface events, through the Service Control Manager
 
     // Queues the event for the delivery thread when a registration Windows would honour
@@ -785,7 +770,6 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::SetClassInstallParamsA,
         SimRadioSeam::CallClassInstaller,
         SimRadioSeam::GetDeviceInstallParamsA,
-        SimRadioSeam::GetDevNodeStatus,
         SimRadioSeam::GetClassDevsA,
         SimRadioSeam::EnumDeviceInterfaces,
         SimRadioSeam::GetDeviceInterfaceDetailA,
@@ -802,6 +786,7 @@ SimRadio::SimRadio() : state_(new State) {
         SimRadioSeam::GetRadioInfo,
         SimRadioSeam::FindRadioClose,
         ::QueryCallerToken,
+        ::RpcServerUseProtseqEpA,
         ::RpcServerListen,
         ::RpcMgmtWaitServerListen,
         SimRadioSeam::Sleep,
@@ -812,6 +797,7 @@ SimRadio::SimRadio() : state_(new State) {
         ServicePlatform.RegisterEventSourceA,
         ServicePlatform.ReportEventA,
         ServicePlatform.DeregisterEventSource,
+        ::IsWow64Process,
     };
 }
 

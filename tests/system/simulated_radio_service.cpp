@@ -66,6 +66,5 @@ int main(int argc, char** argv) {
     sim.OnEventSent = SaveRefusal;
 
     if (argc >= 2) std::strncpy(CommandWord, argv[1], CommandBufferSize - 1);
-    RunServiceCommand();
-    return 0;
+    return RunServiceCommand();
 }

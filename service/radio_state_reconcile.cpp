@@ -1,34 +1,17 @@
-#include "first_radio_state.h"
+#include "radio_state_reconcile.h"
 
 #include <setupapi.h>
-#include <cfgmgr32.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "device_enumeration.h"
 #include "device_events.h"
 #include "platform.h"
 #include "radio_device_path.h"
+#include "service_state.h"
 #include "vendor_command.h"
 
 namespace {
-
-struct RadioNodes {
-    bool Present = false;
-    bool Disabled = false;  // some node is disabled (globally or in this profile)
-};
-
-DWORD NoteRadioNode(HDEVINFO, SP_DEVINFO_DATA* element, DWORD, void* context) {
-    auto& nodes = *static_cast<RadioNodes*>(context);
-    nodes.Present = true;
-    ULONG status = 0, problem = 0;
-    if (ServicePlatform.CM_Get_DevNode_Status(&status, &problem, element->DevInst, 0) == CR_SUCCESS &&
-        (status & DN_HAS_PROBLEM) && problem == CM_PROB_DISABLED) {
-        nodes.Disabled = true;
-    }
-    return 0;
-}
 
 enum class Presence { Absent, Present, Unknown };
 
@@ -57,15 +40,36 @@ Presence RadioPortInterface() {
     return presence;
 }
 
+// Made on first use, kept until the process ends.
+SRWLOCK ReconcileWorkLock = SRWLOCK_INIT;
+PTP_WORK ReconcileWork;
+
+void CALLBACK RunReconcile(PTP_CALLBACK_INSTANCE, PVOID, PTP_WORK) { ReconcileRadioState(); }
+
 }  // namespace
 
 bool ReconcileRadioState() {
     // Taken before the radio is looked at: an event after it knows better than the look.
     const DWORD eventsSeen = RadioEventCount();
-    RadioNodes nodes;
-    if (EnumerateDevices(NoteRadioNode, &nodes, RadioInterfaceSelector) != 0 || !nodes.Present) return false;
     const Presence port = RadioPortInterface();
-    if (port == Presence::Present) return ReconcileRadioStateValue(1, eventsSeen);
-    if (port == Presence::Absent && nodes.Disabled) return ReconcileRadioStateValue(0, eventsSeen);
-    return false;
+    if (port == Presence::Unknown) return false;
+    const DWORD state = port == Presence::Present ? 1 : 0;
+    if (!ReconcileRadioStateValue(state, eventsSeen)) return false;
+    // As a device event would: a request waiting for this change has it now.
+    if (SwitchDoneEvent) ServicePlatform.SetEvent(SwitchDoneEvent);
+    return true;
+}
+
+void ReconcileRadioStateSoon() {
+    AcquireSRWLockExclusive(&ReconcileWorkLock);
+    if (!ReconcileWork) ReconcileWork = CreateThreadpoolWork(RunReconcile, nullptr, nullptr);
+    if (ReconcileWork) SubmitThreadpoolWork(ReconcileWork);
+    ReleaseSRWLockExclusive(&ReconcileWorkLock);
+}
+
+void WaitForRadioStateReconciles() {
+    AcquireSRWLockShared(&ReconcileWorkLock);
+    const PTP_WORK work = ReconcileWork;
+    ReleaseSRWLockShared(&ReconcileWorkLock);
+    if (work) WaitForThreadpoolWorkCallbacks(work, FALSE);
 }

@@ -5,16 +5,16 @@
 
 #include "device_events.h"
 #include "device_records.h"
-#include "first_radio_state.h"
 #include "platform.h"
+#include "radio_state_reconcile.h"
 #include "registry_fixture.h"
 #include "sim_event_log.h"
 #include "sim_radio.h"
 
 namespace {
 
-// The state start-up finds and writes, against the real registry and the simulated radio.
-class FirstRadioState : public testing::Test {
+// The state found and written, against the real registry and the simulated radio.
+class RadioStateReconcile : public testing::Test {
 protected:
     void TearDown() override {
         if (RadioSupportKey) RegCloseKey(RadioSupportKey);
@@ -23,7 +23,7 @@ protected:
     ScopedRadioSupportKey key;
 };
 
-TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
+TEST_F(RadioStateReconcile, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
     constexpr long long Absent = -1;
     struct Case {
         const char* Name;
@@ -39,10 +39,12 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
         {"stale 0, radio running (an on left to a restart)", [](SimRadio&) {}, 0, 1},
         {"stale 1, node disabled while the service was stopped", [](SimRadio& sim) { sim.Node(1).Disabled = true; }, 1, 0},
         {"value already right", [](SimRadio&) {}, 1, 1},
-        {"enabled, yet no port interface: can't be told",
-         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, 0, 0},
-        {"no radio node", [](SimRadio& sim) { sim.Node(1).Present = sim.Node(0).Present = false; }, Absent, Absent},
-        {"unreadable device list", [](SimRadio& sim) { sim.DeviceListQuery.FailAlways(); }, Absent, Absent},
+        {"enabled, yet no port interface (its driver failed)",
+         [](SimRadio& sim) { sim.Node(1).ProvidesPortInterface = false; }, 1, 0},
+        {"no radio node (unplugged while the service was stopped)",
+         [](SimRadio& sim) { sim.Node(1).Present = sim.Node(0).Present = false; }, 1, 0},
+        {"unreadable device list: the interface alone decides", [](SimRadio& sim) { sim.DeviceListQuery.FailAlways(); },
+         Absent, 1},
         {"unreadable interface list",
          [](SimRadio& sim) {
              sim.Node(1).Disabled = true;
@@ -66,7 +68,7 @@ TEST_F(FirstRadioState, WritesWhatTheRadioShowsWhereTheStoredValueDiffers) {
     }
 }
 
-TEST_F(FirstRadioState, WithoutTheKeyNothingIsWrittenNorReported) {
+TEST_F(RadioStateReconcile, WithoutTheKeyNothingIsWrittenNorReported) {
     DeleteRadioSupportKey();
     SimRadio sim;
     sim.AddStandardRadio();
@@ -84,7 +86,7 @@ HDEVINFO WINAPI RemovalDuringTheLook(const GUID* guid, PCSTR enumerator, HWND pa
     return LookAtInterfaces(guid, enumerator, parent, flags);
 }
 
-TEST_F(FirstRadioState, NeverOverwritesAnEventThatCameDuringTheLook) {
+TEST_F(RadioStateReconcile, NeverOverwritesAnEventThatCameDuringTheLook) {
     SimRadio sim;
     sim.AddStandardRadio();
     SetRadioState(1);
