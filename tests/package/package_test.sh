@@ -23,12 +23,17 @@ scenario=$1 loader=$2 template=$3 package=$4 build_msi=$5
 shift 5
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-package.XXXXXX")
-"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
+# Interrupted or timed out, the scenario ends its Wine server too, and fails.
 trap cleanup EXIT
-# A service lives only as long as its session: keep one for the whole scenario.
-wineserver -p
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
+# A service lives only as long as its session: keep one for the whole scenario. Killed
+# outright (a signal no trap sees), the server still ends a minute after its last program.
+wineserver -p60
 
 drive_c=$WINEPREFIX/drive_c
 folder="$drive_c/Program Files/Zentrik/radioswitch"
