@@ -83,7 +83,7 @@ for arch in x64 x86; do
         "ServiceRemove|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
         "ServiceGone|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
         "KeepLibraryDir|REMEMBEREDLIBRARYDIR AND NOT LIBRARYDIR"; do
-        [ "$(table "$msi" InstallExecuteSequence | grep -cF "$step|")" = 1 ] || fail "$msi: ${step%%|*} does not run on ${step#*|}"
+        [ "$(table "$msi" InstallExecuteSequence | awk -F"|" -v step="$step" '$1 "|" $2 == step' | wc -l)" = 1 ] || fail "$msi: ${step%%|*} does not run on ${step#*|}"
     done
     # The order that matters, by sequence number.
     order=$(table "$msi" InstallExecuteSequence | awk -F'|' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
