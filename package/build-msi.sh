@@ -20,9 +20,9 @@ label=${version#"$product_version"}
 
 case $arch in
 x64) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
-    other_arch=x86 template="x64;1033" system=System64Folder ;;
+    other_arch=x86 template="x64;1033" system=System64Folder suffix=64 ;;
 x86) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60
-    other_arch=x64 template="Intel;1033" system=SystemFolder ;;
+    other_arch=x64 template="Intel;1033" system=SystemFolder suffix="" ;;
 *) echo "build-msi.sh: unknown bitness $arch" >&2; exit 2 ;;
 esac
 # A name-based UUID (version 5 layout) from the SHA-256 of a text.
@@ -41,6 +41,8 @@ content=$(cd "$stage" && sha256sum * "$here/radioswitch.wxs" "$here/build-msi.sh
 product_code=$(uuid_of "radioswitch product $arch $version $content")
 package_code=$(uuid_of "radioswitch package $arch $version $content")
 product_name="radioswitch ($arch${label:+, ${label#-}})"
+build=${label#-}
+build=${build:-release}
 # The file version of a PE image (VS_FIXEDFILEINFO after its signature), or nothing.
 file_version() {
     offset=$(grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -1 | cut -d: -f1)
@@ -55,7 +57,7 @@ description="Switches the Zentrik USB Bluetooth radio on and off at the request 
 frozen=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 cp "$here/radioswitch.wxs" "$stage/"
 cd "$stage"
-faketime "$frozen" wixl -a "$arch" -D Arch="$arch" -D Version="$product_version" -D ProductName="$product_name" -D ProductCode="$product_code" \
+faketime "$frozen" wixl -a "$arch" -D Arch="$arch" -D Version="$product_version" -D ProductName="$product_name" -D ProductCode="$product_code" -D Build="$build" \
     -D UpgradeCode="$upgrade_code" -o package.msi radioswitch.wxs
 sql() { faketime "$frozen" msibuild package.msi -q "$1"; }
 # action NAME TYPE SOURCE TARGET SEQUENCE CONDITION. Types add up: 2 a program from the
@@ -75,7 +77,8 @@ installing='$ServiceComponent=3' removing='$ServiceComponent=2'
 # Removal: stop (a switch in progress holds the stop up to 120 s, longer than the command
 # waits), then, unless an upgrade removes the product, remove, and fail (before the files
 # go) unless the service is gone: a handle held elsewhere leaves it marked for deletion.
-# Rolled back, the program's install registers (if need be) and starts it again.
+# Rolled back, the program's install registers it (if need be) and starts it again; a
+# service marked for deletion cannot start, and goes once the other handle is closed.
 action RollbackServiceReinstall 3410 ServiceFile install 1601 "$removing"
 action ServiceStop 3154 ServiceFile stop 1602 "$removing"
 action ServiceStopped 3074 ServiceWait "stopped \"$service\" 130" 1603 "$removing"
@@ -89,25 +92,40 @@ action ServiceGone 3074 ServiceWait "gone \"$service\" 30" 1605 "$removing AND N
 action RollbackServiceRemove 3410 ServiceFile remove 6101 "$installing AND NOT SERVICEFOUND"
 action RollbackServiceStop 3410 ServiceFile stop 6102 \
     "$installing AND (NOT SERVICEFOUND OR (WIX_UPGRADE_DETECTED AND NOT Installed))"
-action ServiceInstall 3090 ServiceFile install 6103 "$installing"
-action ServiceRunning 3074 ServiceWait "running \"$service\" 60" 6104 "$installing"
-# Set only once the service runs: a registration the package found and could not start is left as it was.
-action ServiceDescribe 3170 $system "$sc description \"$service\" \"$description\"" 6105 "$installing"
+# The program's install keeps a registration's path: one that names the installed product's
+# image (an upgrade keeps it) is pointed at this product's, wherever INSTALLFOLDER now is.
+# Any other registration stays as it was.
+old_image="[REMEMBEREDINSTALLDIR]radioswitchsvc$suffix.exe"
+action RollbackServiceImage 3394 ServiceWait "image \"$service\" \"[#ServiceFile]\" \"$old_image\"" 6103 \
+    "$installing AND REMEMBEREDINSTALLDIR"
+action ServiceImage 3074 ServiceWait "image \"$service\" \"$old_image\" \"[#ServiceFile]\"" 6104 \
+    "$installing AND REMEMBEREDINSTALLDIR"
+action ServiceInstall 3090 ServiceFile install 6105 "$installing"
+# A service an administrator disabled stays disabled and stopped through a repair or an
+# upgrade of the product; found disabled by a first install, it fails that install (1058).
+action ServiceRunning 3074 ServiceWait "running \"$service\" 60" 6106 \
+    "$installing AND NOT (SERVICESTART = \"#4\" AND (Installed OR WIX_UPGRADE_DETECTED))"
+# Set only once the service runs (or stays disabled): a registration a first install found
+# and could not start is left as it was.
+action ServiceDescribe 3170 $system "$sc description \"$service\" \"$description\"" 6107 "$installing"
 # Recovery: restart a minute after each failure, the count reset after a day, also after
 # a start that fails with an exit code (the failure-actions flag, off by default).
 # sc.exe, as Windows Installer's documentation advises: MsiServiceConfigFailureActions
 # takes effect only at the next restart and does not work as expected. A transform
 # changes these rows; exit codes ignored: a running service is not rolled back for them.
 action ServiceRecovery 3170 $system \
-    "$sc failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" 6106 "$installing"
-action ServiceRecoverFailedStarts 3170 $system "$sc failureflag \"$service\" 1" 6107 "$installing"
+    "$sc failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" 6108 "$installing"
+action ServiceRecoverFailedStarts 3170 $system "$sc failureflag \"$service\" 1" 6109 "$installing"
 # The same version again repairs: a maintenance run of the package without a request of
 # its own reinstalls (missing files back, the service registered and started again).
 sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('RepairWhenRunAgain', 51, 'REINSTALL', 'ALL')"
 sql "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RepairWhenRunAgain', 'Installed AND NOT REMOVE AND NOT REINSTALL', 790)"
-# The old product goes inside this transaction, so that a failed upgrade restores it. A
+# The old product goes inside this transaction, so that a failed upgrade restores it, and
+# before any file goes in, so that its removal stops the service before its image is
+# replaced. Every later version's package runs it here: an old product removed after the
+# new files would take the shared components' files and the kept registration with it. A
 # product of the same version and another product code (a build of other content, such as
-# an unsigned or dirty one) is replaced too.
+# an unsigned or dirty one) is replaced too, but for the release by a build that is not.
 sql "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1501 WHERE \`Action\` = 'RemoveExistingProducts'"
 # Attributes 513: features migrated, the maximum version included (a key column: the row
 # is written again).
@@ -119,13 +137,22 @@ sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \
 # Uninstall and repair stay possible.
 sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$other_code}', '0.0.0', 258, 'OTHERBITNESSFOUND')"
 sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT OTHERBITNESSFOUND', 'The $other_arch radioswitch is installed. Remove it before installing the $arch one.')"
-[ "$arch" = x64 ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT VersionNT64', 'This package is for 32-bit Windows: on 64-bit Windows install the x64 package.')"
-sql "UPDATE \`Property\` SET \`Value\` = 'LIBRARYDIR;OTHERBITNESSFOUND;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'"
-# The library's folder: the installed product's, unless the command line names one (AppSearch
-# would overwrite it). The product writes it in HKLM\SOFTWARE\Zentrik\radioswitch.
+# Windows on Arm: the platform's radio management is a native ARM64 process, which loads
+# neither bitness's library; the x64 package would install under emulation, and the x86
+# package sees no VersionNT64 there without x64 emulation.
+sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT (NATIVEARCHITECTURE ~= \"ARM64\")', 'radioswitch does not support Windows on Arm (ARM64): there the platform radio management is an ARM64 process, which cannot load the $arch library.')"
+[ "$arch" = x64 ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\"', 'This package is for 32-bit Windows: on 64-bit Windows install the x64 package.')"
+# The release replaces any other build of its version; no other build replaces the release.
+[ "$build" = release ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT (INSTALLEDBUILD = \"release\" AND INSTALLEDVERSION = \"$product_version\")', 'The release of radioswitch $product_version is installed, which this $build build does not replace. Remove it first to install this build.')"
+sql "UPDATE \`Property\` SET \`Value\` = 'INSTALLFOLDER;LIBRARYDIR;OTHERBITNESSFOUND;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'"
+# The folders: the installed product's, unless the command line names them (AppSearch would
+# overwrite them). The product writes them in HKLM\SOFTWARE\Zentrik\radioswitch, with its
+# version and build.
 sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('KeepLibraryDir', 51, 'LIBRARYDIR', '[REMEMBEREDLIBRARYDIR]')"
+sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('KeepInstallFolder', 51, 'INSTALLFOLDER', '[REMEMBEREDINSTALLDIR]')"
 for table in InstallExecuteSequence InstallUISequence; do
     sql "INSERT INTO \`$table\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('KeepLibraryDir', 'REMEMBEREDLIBRARYDIR AND NOT LIBRARYDIR', 51)"
+    sql "INSERT INTO \`$table\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('KeepInstallFolder', 'REMEMBEREDINSTALLDIR AND NOT INSTALLFOLDER', 52)"
 done
 sql "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('ProductKey', 2, 'SOFTWARE\\Zentrik\\radioswitch', '-', 'LibraryComponent')"
 # Versioned images carry their version, so that the file-versioning rules compare versions;

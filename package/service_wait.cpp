@@ -10,10 +10,15 @@
 //                                      it is stopped but still registered (marked for deletion
 //                                      while another process holds a handle to it), 1053 when
 //                                      it still runs
+//   service_wait image NAME FROM TO    points NAME at the image TO when its registration names
+//                                      the image FROM (quoted or not, in any case): 0, also when
+//                                      it names another image or is not registered, which stay
+//                                      as they are; the Service Control Manager's error otherwise
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -51,9 +56,48 @@ DWORD ExitCodeOf(const SERVICE_STATUS_PROCESS& status) {
     return status.dwWin32ExitCode ? status.dwWin32ExitCode : ERROR_SERVICE_NOT_ACTIVE;
 }
 
+// A registered binary path without the quotes around it.
+std::string Unquoted(const char* path) {
+    std::string text = path;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    return text;
+}
+
+// Registered as the service program registers itself: quoted when the path holds a space.
+DWORD Retarget(SC_HANDLE manager, const char* name, const char* from, const char* to) {
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG);
+    if (!service) {
+        const DWORD error = GetLastError();
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? ERROR_SUCCESS : error;
+    }
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        BYTE bytes[8192];
+    } buffer;
+    DWORD needed = 0;
+    DWORD result = ERROR_SUCCESS;
+    if (!QueryServiceConfigA(service, &buffer.config, sizeof buffer, &needed)) {
+        result = GetLastError();
+    } else if (lstrcmpiA(Unquoted(buffer.config.lpBinaryPathName).c_str(), from) == 0) {
+        const std::string image = std::strchr(to, ' ') ? '"' + std::string(to) + '"' : std::string(to);
+        if (!ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, image.c_str(),
+                                  nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+            result = GetLastError();
+    }
+    CloseServiceHandle(service);
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "image") == 0) {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+        if (!manager) return static_cast<int>(GetLastError());
+        const DWORD result = Retarget(manager, argv[2], argv[3], argv[4]);
+        CloseServiceHandle(manager);
+        return static_cast<int>(result);
+    }
     if (argc != 4) return ERROR_INVALID_PARAMETER;
     const char* want = argv[1];
     if (std::strcmp(want, "running") != 0 && std::strcmp(want, "stopped") != 0 && std::strcmp(want, "gone") != 0)

@@ -28,6 +28,12 @@ label=${version#"${version%-dirty}"}
 [ "$signature" != unsigned ] || label=$label-unsigned
 label=${label#-}
 service="Zentrik Bluetooth Radio Control Service"
+# A build that is not the release does not replace the release of its version.
+same_version=""
+[ -z "$label" ] ||
+    same_version="Installed OR NOT (INSTALLEDBUILD = \"release\" AND INSTALLEDVERSION = \"${version%-dirty}\") "
+arm64='Installed OR NOT (NATIVEARCHITECTURE ~= "ARM64") '
+
 
 for arch in x64 x86; do
     msi=$name-$arch.msi
@@ -35,10 +41,10 @@ for arch in x64 x86; do
     case $arch in
     x64) suffix=64 programs=ProgramFiles64Folder system=System64Folder template="x64;1033" regbits=18
         upgrade_code=$upgrade_x64 other_code=$upgrade_x86
-        conditions="Installed OR NOT OTHERBITNESSFOUND NOT WIX_DOWNGRADE_DETECTED " ;;
+        conditions="${same_version}${arm64}Installed OR NOT OTHERBITNESSFOUND NOT WIX_DOWNGRADE_DETECTED " ;;
     x86) suffix="" programs=ProgramFilesFolder system=SystemFolder template="Intel;1033" regbits=2
         upgrade_code=$upgrade_x86 other_code=$upgrade_x64
-        conditions="Installed OR NOT OTHERBITNESSFOUND Installed OR NOT VersionNT64 NOT WIX_DOWNGRADE_DETECTED " ;;
+        conditions="${same_version}${arm64}Installed OR NOT OTHERBITNESSFOUND Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\" NOT WIX_DOWNGRADE_DETECTED " ;;
     esac
     expect "$msi template" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" "$template"
     expect "$msi version" "$(table "$msi" Property | sed -n 's/^ProductVersion|//p')" "${version%-dirty}"
@@ -56,6 +62,9 @@ for arch in x64 x86; do
         "ServiceRemove|3154|ServiceFile|remove" "ServiceGone|3074|ServiceWait|gone \"$service\" 30" \
         "RollbackServiceRemove|3410|ServiceFile|remove" "RollbackServiceStop|3410|ServiceFile|stop" \
         "RollbackServiceReinstall|3410|ServiceFile|install" "KeepLibraryDir|51|LIBRARYDIR|[REMEMBEREDLIBRARYDIR]" \
+        "KeepInstallFolder|51|INSTALLFOLDER|[REMEMBEREDINSTALLDIR]" \
+        "ServiceImage|3074|ServiceWait|image \"$service\" \"[REMEMBEREDINSTALLDIR]radioswitchsvc$suffix.exe\" \"[#ServiceFile]\"" \
+        "RollbackServiceImage|3394|ServiceWait|image \"$service\" \"[#ServiceFile]\" \"[REMEMBEREDINSTALLDIR]radioswitchsvc$suffix.exe\"" \
         "ServiceRecovery|3170|$system|\"[$system]sc.exe\" failure \"$service\" reset= 86400 actions= restart/60000/restart/60000/restart/60000" \
         "ServiceRecoverFailedStarts|3170|$system|\"[$system]sc.exe\" failureflag \"$service\" 1" \
         "ServiceDescribe|3170|$system|\"[$system]sc.exe\" description \"$service\" \"Switches the Zentrik USB Bluetooth radio on and off at the request of the radio support library.\""; do
@@ -63,7 +72,10 @@ for arch in x64 x86; do
     done
     # When each runs: by the service component's action state (3 installed, 2 removed); an
     # upgrade's removal of the old product keeps the registration.
-    for step in "ServiceInstall|\$ServiceComponent=3" "ServiceRunning|\$ServiceComponent=3" \
+    for step in "ServiceInstall|\$ServiceComponent=3" \
+        "ServiceRunning|\$ServiceComponent=3 AND NOT (SERVICESTART = \"#4\" AND (Installed OR WIX_UPGRADE_DETECTED))" \
+        "ServiceImage|\$ServiceComponent=3 AND REMEMBEREDINSTALLDIR" "RollbackServiceImage|\$ServiceComponent=3 AND REMEMBEREDINSTALLDIR" \
+        "KeepInstallFolder|REMEMBEREDINSTALLDIR AND NOT INSTALLFOLDER" \
         "ServiceDescribe|\$ServiceComponent=3" "ServiceRecovery|\$ServiceComponent=3" \
         "ServiceRecoverFailedStarts|\$ServiceComponent=3" "RollbackServiceRemove|\$ServiceComponent=3 AND NOT SERVICEFOUND" \
         "RollbackServiceStop|\$ServiceComponent=3 AND (NOT SERVICEFOUND OR (WIX_UPGRADE_DETECTED AND NOT Installed))" \
@@ -71,13 +83,13 @@ for arch in x64 x86; do
         "ServiceRemove|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
         "ServiceGone|\$ServiceComponent=2 AND NOT UPGRADINGPRODUCTCODE" \
         "KeepLibraryDir|REMEMBEREDLIBRARYDIR AND NOT LIBRARYDIR"; do
-        [ "$(table "$msi" InstallExecuteSequence | grep -cF "$step|")" = 1 ] || fail "$msi: ${step%%|*} does not run on ${step#*|}"
+        [ "$(table "$msi" InstallExecuteSequence | awk -F"|" -v step="$step" '$1 "|" $2 == step' | wc -l)" = 1 ] || fail "$msi: ${step%%|*} does not run on ${step#*|}"
     done
     # The order that matters, by sequence number.
     order=$(table "$msi" InstallExecuteSequence | awk -F'|' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
-        grep -xE 'AppSearch|KeepLibraryDir|CostInitialize|InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceStopped|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|ServiceInstall|ServiceRunning|ServiceDescribe|ServiceRecovery|ServiceRecoverFailedStarts|InstallFinalize' |
+        grep -xE 'AppSearch|KeepLibraryDir|KeepInstallFolder|CostInitialize|InstallInitialize|RemoveExistingProducts|ServiceStop|ServiceStopped|ServiceRemove|ServiceGone|RemoveFiles|InstallFiles|WriteRegistryValues|RollbackServiceRemove|RollbackServiceStop|RollbackServiceImage|ServiceImage|ServiceInstall|ServiceRunning|ServiceDescribe|ServiceRecovery|ServiceRecoverFailedStarts|InstallFinalize' |
         tr '\n' ' ')
-    expect "$msi sequence" "$order" "AppSearch KeepLibraryDir CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop ServiceInstall ServiceRunning ServiceDescribe ServiceRecovery ServiceRecoverFailedStarts InstallFinalize "
+    expect "$msi sequence" "$order" "AppSearch KeepLibraryDir KeepInstallFolder CostInitialize InstallInitialize RemoveExistingProducts ServiceStop ServiceStopped ServiceRemove ServiceGone RemoveFiles InstallFiles WriteRegistryValues RollbackServiceRemove RollbackServiceStop RollbackServiceImage ServiceImage ServiceInstall ServiceRunning ServiceDescribe ServiceRecovery ServiceRecoverFailedStarts InstallFinalize "
     # Versioned images are compared by version, never by hash.
     for file in radioctl$suffix.exe radioswitch$suffix.dll radioswitchsvc$suffix.exe; do
         expect "$msi version of $file" "$(table "$msi" File | awk -F'|' -v f="$file" '$3 == f { print $5 }')" "${version%-dirty}.0"
@@ -86,8 +98,15 @@ for arch in x64 x86; do
     done
     expect "$msi library folder kept" "$(table "$msi" RegLocator | grep '^LibraryDirValue|')" \
         "LibraryDirValue|2|SOFTWARE\\Zentrik\\radioswitch|LibraryDir|$regbits"
-    [ "$(row "$msi" Registry "[^|]*|2|SOFTWARE\\\\Zentrik\\\\radioswitch|LibraryDir|\[LIBRARYDIR\]|LibraryComponent")" = 1 ] ||
-        fail "$msi does not write LIBRARYDIR"
+    for value in "InstallDir|\[INSTALLFOLDER\]|ServiceComponent" "LibraryDir|\[LIBRARYDIR\]|LibraryComponent" \
+        "Version|\[ProductVersion\]|LibraryComponent" "Build|${label:-release}|LibraryComponent"; do
+        [ "$(row "$msi" Registry "[^|]*|2|SOFTWARE\\\\Zentrik\\\\radioswitch|$value")" = 1 ] || fail "$msi does not write ${value%%|*}"
+    done
+    expect "$msi folder kept" "$(table "$msi" RegLocator | grep '^InstallDirValue|')" \
+        "InstallDirValue|2|SOFTWARE\\Zentrik\\radioswitch|InstallDir|$regbits"
+    expect "$msi machine's architecture" "$(table "$msi" RegLocator | grep '^ArchitectureValue|')" \
+        "ArchitectureValue|2|SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment|PROCESSOR_ARCHITECTURE|$regbits"
+    expect "$msi log without a command line" "$(table "$msi" Property | sed -n 's/^MsiLogging|//p')" voicewarmupx
     expect "$msi Restart Manager" "$(table "$msi" Property | sed -n 's/^MSIRESTARTMANAGERCONTROL|//p')" DisableShutdown
     expect "$msi same version, other build" "$(table "$msi" Upgrade | grep '|WIX_UPGRADE_DETECTED$')" \
         "{$upgrade_code}||${version%-dirty}||513||WIX_UPGRADE_DETECTED"

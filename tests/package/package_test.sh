@@ -2,17 +2,21 @@
 # The 64-bit package under Wine, each scenario in a fresh prefix cloned from the template.
 #   install         the files (the library where LIBRARYDIR says), the service registered
 #                   (quoted path in Program Files, automatic, local system) and running,
-#                   its description and its event source
+#                   its description, its event source and the product's key; a repair
+#                   puts a file back and starts the service, and leaves a disabled one so
 #   uninstall       neither service, files, event source, product key nor product left;
 #                   the Radio Support key and ZentRadioState as they were
 #   feature_removal REMOVE=Complete given to /i removes the service as an uninstall does:
 #                   nothing registered, nothing running
-#   upgrade         a higher version made here (LIBRARYDIR given only to the first
-#                   install) replaces the package's: one product, the same registration
-#                   kept, a new service process from the new image, the library still in
-#                   its folder; the lower version is refused afterwards
+#   upgrade         a higher version made here (INSTALLFOLDER and LIBRARYDIR given only to
+#                   the first install) replaces the package's: one product, the same
+#                   registration kept, a new service process from the new image, both
+#                   folders kept; a kept registration follows a moved INSTALLFOLDER; the
+#                   lower version, and a build of the same version that is not the release,
+#                   are refused afterwards
 #   bitness         the 32-bit package (made here from the same files) is refused on
-#                   64-bit Windows before anything is installed
+#                   64-bit Windows, and the 64-bit one on Windows on Arm, before anything
+#                   is installed
 #   failed_install  the service's name already registered and disabled: the install fails
 #                   and leaves no file, no event source, no product and that registration
 #                   as it was
@@ -23,12 +27,17 @@ scenario=$1 loader=$2 template=$3 package=$4 build_msi=$5
 shift 5
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-package.XXXXXX")
-"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
+# Interrupted or timed out, the scenario ends its Wine server too, and fails.
 trap cleanup EXIT
-# A service lives only as long as its session: keep one for the whole scenario.
-wineserver -p
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
+# A service lives only as long as its session: keep one for the whole scenario. Killed
+# outright (a signal no trap sees), the server still ends a minute after its last program.
+wineserver -p60
 
 drive_c=$WINEPREFIX/drive_c
 folder="$drive_c/Program Files/Zentrik/radioswitch"
@@ -40,7 +49,7 @@ products='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 cp "$package" "$drive_c/radioswitch.msi"
 
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { printf "FAIL: %s\n" "$*"; failures=$((failures + 1)); }
 expect() { [ "$2" = "$3" ] || fail "$1: \"$2\", expected \"$3\""; }
 # Ends the scenario here if anything failed.
 stop_if_failed() { [ "$failures" -eq 0 ] || { echo "Wine's own messages:"; cat "$work/wine.err"; exit 1; }; }
@@ -106,7 +115,25 @@ install)
     expect "EventMessageFile" "$(value "$event_key" EventMessageFile)" \
         'REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe'
     expect "TypesSupported" "$(value "$event_key" TypesSupported)" "REG_DWORD 0x7"
-    expect "products" "$(installed)" "radioswitch (x64, unsigned) $(version_of "$package")"
+    version=$(version_of "$package")
+    expect "products" "$(installed)" "radioswitch (x64, unsigned) $version"
+    product_key='HKLM\SOFTWARE\Zentrik\radioswitch'
+    expect "remembered folders" "$(value "$product_key" InstallDir) $(value "$product_key" LibraryDir)" \
+        'REG_SZ C:\Program Files\Zentrik\radioswitch\ REG_SZ C:\RadioLibrary\'
+    expect "version and build" "$(value "$product_key" Version) $(value "$product_key" Build)" "REG_SZ $version REG_SZ unsigned"
+    # The same package again repairs: a missing file back, the stopped service started.
+    rm "$folder/radioctl64.exe"
+    wine sc stop "$service" >/dev/null
+    expect "repair exit code" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\repair.log')" 0
+    [ -e "$folder/radioctl64.exe" ] || fail "the repair did not put radioctl64.exe back"
+    expect "service state after the repair" "$(service_state)" RUNNING
+    # A service an administrator disabled stays disabled and stopped through a repair.
+    # Wine's sc has no config: disabled in the registry, which the next session's SCM reads.
+    wine sc stop "$service" >/dev/null
+    wine reg add "$service_key" /v Start /t REG_DWORD /d 4 /f >/dev/null
+    wineserver -k; wineserver -w; wineserver -p60
+    expect "repair of a disabled service: exit code" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\repair.log')" 0
+    expect "repair of a disabled service: state" "$(service_state) $(value "$service_key" Start)" "STOPPED REG_DWORD 0x4"
     ;;
 uninstall)
     install_package
@@ -142,9 +169,17 @@ bitness)
     [ -e "$drive_c/Program Files (x86)/Zentrik" ] && fail "installed: $(find "$drive_c/Program Files (x86)/Zentrik")"
     key_exists "$service_key" && fail "a service is registered"
     expect "products" "$(installed)" ""
+    # Windows on Arm, as its registry names the machine's architecture: the 64-bit package
+    # would install there under emulation.
+    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PROCESSOR_ARCHITECTURE /d ARM64 /f >/dev/null
+    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\arm64.log')
+    case $code in 1603 | 1627) ;; *) fail "the 64-bit package on ARM64: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
+    tr -d '\r' <"$drive_c/arm64.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
+        fail "the 64-bit package was not refused on ARM64 by its launch condition"
+    [ -e "$drive_c/Program Files/Zentrik" ] && fail "installed on ARM64: $(find "$drive_c/Program Files/Zentrik")"
     ;;
 upgrade)
-    install_package 'LIBRARYDIR=C:\RadioLibrary\'
+    install_package 'INSTALLFOLDER=C:\Tools\rs\' 'LIBRARYDIR=C:\RadioLibrary\'
     version=$(version_of "$package")
     higher=$(echo "$version" | awk -F. '{ print $1 "." $2 + 1 "." $3 }')
     # The higher version's service image differs from the installed one by trailing bytes.
@@ -158,11 +193,11 @@ upgrade)
     code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\upgrade.log')
     expect "upgrade exit code" "$code" 0
     expect "products" "$(installed)" "radioswitch (x64) $higher"
-    expect "ImagePath" "$(value "$service_key" ImagePath)" "REG_SZ $expected_path"
+    expect "ImagePath" "$(value "$service_key" ImagePath)" 'REG_SZ C:\Tools\rs\radioswitchsvc64.exe'
     expect "service state" "$(service_state)" RUNNING
-    cmp -s "$work/higher/radioswitchsvc64.exe" "$folder/radioswitchsvc64.exe" || fail "the old service image is installed"
+    cmp -s "$work/higher/radioswitchsvc64.exe" "$drive_c/Tools/rs/radioswitchsvc64.exe" || fail "the old service image is installed"
     expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch64.dll "
-    [ -e "$folder/radioswitch64.dll" ] && fail "the library moved to the install folder"
+    [ -n "$(find "$drive_c/Program Files/Zentrik" -type f 2>/dev/null)" ] && fail "the upgrade moved to the default folder"
     # Wine's RemoveExistingProducts leaves out UPGRADINGPRODUCTCODE, which Windows sets for
     # the old product's removal: that removal, as Windows runs it, stops the service and
     # keeps its registration (a value of its own stays), and the next install starts it.
@@ -170,11 +205,15 @@ upgrade)
     code=$(msiexec /x 'C:\higher.msi' /qn UPGRADINGPRODUCTCODE={00000000-0000-0000-0000-000000000001} /l*v 'C:\removal.log')
     expect "removal by an upgrade: exit code" "$code" 0
     expect "removal by an upgrade: service state" "$(service_state)" STOPPED
-    [ -e "$folder/radioswitchsvc64.exe" ] && fail "removal by an upgrade: the service image is still installed"
-    code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\reinstall.log')
+    [ -e "$drive_c/Tools/rs/radioswitchsvc64.exe" ] && fail "removal by an upgrade: the service image is still installed"
+    # Windows's upgrade reads the old product's key before its removal; the next install
+    # moves INSTALLFOLDER, and the kept registration follows it.
+    wine reg add 'HKLM\SOFTWARE\Zentrik\radioswitch' /v InstallDir /d 'C:\Tools\rs\' /f >/dev/null
+    code=$(msiexec /i 'C:\higher.msi' /qn 'INSTALLFOLDER=C:\Program Files\Zentrik\radioswitch\' /l*v 'C:\reinstall.log')
     expect "install after it: exit code" "$code" 0
     expect "install after it: service state" "$(service_state)" RUNNING
     expect "the registration kept" "$(value "$service_key" KeptByUpgrade)" "REG_DWORD 0x1"
+    expect "the kept registration's image" "$(value "$service_key" ImagePath)" "REG_SZ $expected_path"
     after=$(service_processes)
     [ -n "$after" ] && [ "$after" != "$before" ] ||
         fail "service processes before the upgrade: ${before:-none}, after: ${after:-none}"
@@ -186,6 +225,12 @@ upgrade)
         fail "the lower version was not refused by its launch condition"
     expect "products after the refused downgrade" "$(installed)" "radioswitch (x64) $higher"
     expect "service state after the refused downgrade" "$(service_state)" RUNNING
+    # An unsigned build of the same version does not replace the release.
+    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x64 "$higher-unsigned" "$drive_c/unsigned.msi" "$work"/higher/* ||
+        { fail "building version $higher-unsigned"; stop_if_failed; }
+    code=$(msiexec /i 'C:\unsigned.msi' /qn /l*v 'C:\unsigned.log')
+    case $code in 1603 | 1627) ;; *) fail "the same version's unsigned build: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
+    expect "products after the refused unsigned build" "$(installed)" "radioswitch (x64) $higher"
     ;;
 failed_install)
     wine sc create "$service" binPath= 'C:\elsewhere\other.exe' start= disabled >/dev/null
