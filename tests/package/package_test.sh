@@ -20,13 +20,15 @@
 #   failed_install  the service's name already registered and disabled: the install fails
 #                   and leaves no file, no event source, no product and that registration
 #                   as it was
-# Usage: package_test.sh SCENARIO LOADER TEMPLATE PACKAGE BUILD_MSI FILE...
-#   (BUILD_MSI and the FILEs it was built from make the higher version)
+# Usage: package_test.sh SCENARIO LOADER TEMPLATES PACKAGE BUILD_MSI FILE...
+#   (TEMPLATES: the Wine templates' folder; BUILD_MSI and the FILEs it was built from make
+#   the higher version)
 set -u
-scenario=$1 loader=$2 template=$3 package=$4 build_msi=$5
+scenario=$1 loader=$2 templates=$3 package=$4 build_msi=$5
 shift 5
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/radioswitch-package.XXXXXX")
+# Beside the templates, where hard links reach them.
+work=$(mktemp -d "$templates/package.XXXXXX") || exit 1
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work"; }
 # Interrupted or timed out, the scenario ends its Wine server too, and fails.
@@ -34,7 +36,7 @@ trap cleanup EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
-"$(dirname "$0")/../../cmake/clone-prefix.sh" "$template" "$work/prefix"
+"$(dirname "$0")/../../cmake/clone-prefix.sh" "$templates" "$work/prefix" || exit 1
 # A service lives only as long as its session: keep one for the whole scenario. Killed
 # outright (a signal no trap sees), the server still ends a minute after its last program.
 wineserver -p60
