@@ -48,10 +48,11 @@ TEST_F(Faults, AServiceKilledInTheMiddleOfAnOffSwitchLeavesTheRadioOffAndItsNext
     EXPECT_EQ(SimulatedRadioSetting(SimulatedRadioDisabledValue), 1) << "the node stays disabled";
 
     // Started again (Wine's SCM goes on showing the dead service as running; its next start
-    // works all the same), the service finds the radio off and says so before it serves.
+    // works all the same), the service finds the radio off and says so once it serves.
     // The request's limit is 1.2 s from here on.
     Setting(SimulatedRadioTimeScaleValue, 100);
     ASSERT_TRUE(service.StartServing());
+    ASSERT_TRUE(WaitUntil(ReadRadioState, 0, 3000)) << "the next start wrote 0";
     EXPECT_EQ(library.Enabled(), 0);
     EXPECT_EQ(library.EnableRadio(TRUE), DWORD{ERROR_SUCCESS});
     EXPECT_EQ(SimulatedRadioRunning(), 1) << "an on request brought the radio back";
