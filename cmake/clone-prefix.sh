@@ -4,9 +4,9 @@
 # writes those only when it updates a prefix, which a clone of a current template never
 # needs. Every other file is a copy of its own, since Wine rewrites registry and .ini files
 # in place and a write through a shared link would reach the template and every clone.
-# Usage: clone-prefix.sh TEMPLATES PREFIX
+# Usage: clone-prefix.sh TEMPLATES PREFIX [win64|win32]
 set -eu
-template=$("$(dirname "$0")/wine-template.sh" "$1")
+template=$("$(dirname "$0")/wine-template.sh" "$1" "${3:-win64}")
 prefix=$2
 if ! cp -al "$template" "$prefix" 2>/dev/null; then
     # No hard links here (another file system): a full copy.

@@ -5,12 +5,17 @@
 #   --cross-bitness  the program's cases start peers of the other bitness
 # Where no 32-bit x86 program can run (cmake/runs-32bit.sh says so), a 32-bit program and
 # the cross-bitness cases are skipped (77); where that answer is "broken", they fail.
+# A 32-bit program runs in a 32-bit prefix, as on the 32-bit Windows its package is for (on
+# 64-bit Windows the 32-bit service refuses to run); its cross-bitness cases, whose peers
+# are 64-bit, in a 64-bit one.
 set -u
 here=$(dirname "$0")
 cross=no
 [ "$1" = --cross-bitness ] && { cross=yes; shift; }
 loader=$1 loader32=$2 templates=$3
 shift 3
+arch=win64
+[ "$loader" = "$loader32" ] && [ "$cross" = no ] && arch=win32
 if [ "$loader" = "$loader32" ] || [ "$cross" = yes ]; then
     answer=$("$here/runs-32bit.sh" "$loader32")
     case $? in
@@ -27,5 +32,5 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-"$here/clone-prefix.sh" "$templates" "$work/prefix" || { echo "wine-test: the prefix could not be cloned"; exit 1; }
+"$here/clone-prefix.sh" "$templates" "$work/prefix" "$arch" || { echo "wine-test: the prefix could not be cloned"; exit 1; }
 "$loader" "$@"
