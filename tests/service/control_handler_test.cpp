@@ -366,16 +366,21 @@ void WINAPI NotePause(DWORD ms) { Pauses.push_back(ms); }
 BOOL Wow64;
 BOOL WINAPI FakeWow64(HANDLE, PBOOL wow64) { return *wow64 = Wow64, TRUE; }
 
+// The service main's registrations, reports, endpoint and pauses, as above.
+void FakeServiceMainPlatform() {
+    ServicePlatform.SetServiceStatus = NoteReport;
+    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
+    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
+    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
+    ServicePlatform.Sleep = NotePause;
+}
+
 // A pause and a stop that reach the handler once opnum 1 has ended the service: the SCM
 // must see nothing after stopped, or it records a service that ended unexpectedly.
 TEST_F(ServiceMainListening, NothingIsReportedAfterStoppedAndAHeldPipeNameIsTriedAgain) {
     ReportedStates.clear();
     EndpointRefusals = 2;
-    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
-    ServicePlatform.Sleep = NotePause;
-    ServicePlatform.SetServiceStatus = NoteReport;
-    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
-    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
+    FakeServiceMainPlatform();
     RpcServerUnregisterIf(nullptr, nullptr, 0);  // the service main registers its own
     const HANDLE fixtureEvent = SwitchDoneEvent;
     std::thread service([] { RadioServiceMain(0, nullptr); });
@@ -395,11 +400,7 @@ TEST_F(ServiceMainListening, NothingIsReportedAfterStoppedAndAHeldPipeNameIsTrie
 }
 
 TEST_F(ServiceMainListening, APipeNameHeldForGoodOrWow64EndsTheStartWithEvent101) {
-    ServicePlatform.SetServiceStatus = NoteReport;
-    ServicePlatform.RegisterServiceCtrlHandlerExA = FakeHandlerRegistration;
-    ServicePlatform.RegisterDeviceNotificationA = FakeNotificationRegistration;
-    ServicePlatform.RpcServerUseProtseqEpA = HeldEndpoint;
-    ServicePlatform.Sleep = NotePause;
+    FakeServiceMainPlatform();
     ServicePlatform.IsWow64Process = FakeWow64;
     const HANDLE fixtureEvent = SwitchDoneEvent;
     for (const BOOL wow64 : {FALSE, TRUE}) {
