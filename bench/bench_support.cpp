@@ -53,15 +53,9 @@ std::string BinaryDirectory() {
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
 
-#ifdef _WIN64
-std::string LibraryPath() { return BinaryDirectory() + "radioswitch64.dll"; }
-std::string ServicePath() { return BinaryDirectory() + "radioswitchsvc64.exe"; }
-std::string SimulatedServicePath() { return BinaryDirectory() + "radioswitchsvcsim64.exe"; }
-#else
-std::string LibraryPath() { return BinaryDirectory() + "radioswitch.dll"; }
-std::string ServicePath() { return BinaryDirectory() + "radioswitchsvc.exe"; }
-std::string SimulatedServicePath() { return BinaryDirectory() + "radioswitchsvcsim.exe"; }
-#endif
+std::string LibraryPath() { return BinaryDirectory() + "radioswitch" RADIOSWITCH_IMAGE_SUFFIX ".dll"; }
+std::string ServicePath() { return BinaryDirectory() + "radioswitchsvc" RADIOSWITCH_IMAGE_SUFFIX ".exe"; }
+std::string SimulatedServicePath() { return BinaryDirectory() + "radioswitchsvcsim" RADIOSWITCH_IMAGE_SUFFIX ".exe"; }
 
 void PrepareRadioSupportKey(DWORD state) {
     HKEY key;

@@ -3,28 +3,27 @@
 # checks: a toolchain or flag change that breaks it would pass every other test.
 # - 32-bit: the image is not marked NO_SEH and has no SafeSEH table (GNU as cannot list
 #   the guard's handler in one, and Windows refuses a handler a table leaves out).
-# - 64-bit: every function of the project's own objects (the exports, the guard, the
-#   guarded call and the client stub among them) has an unwind entry; Windows takes a
-#   frame without one for a leaf and cannot unwind through it to the guard. Each OBJECT
-#   named must be among the objects the link map places in the image.
+# - x64 and ARM64: every function of the project's own objects (the exports, the guard,
+#   the guarded call and the client stub among them) has an unwind entry; Windows takes
+#   a frame without one for a leaf and cannot unwind through it to the guard. Each OBJECT
+#   named must be among the objects the link map (GNU ld's or lld's) places in the image.
+# OBJDUMP disassembles what lies between unwind entries, which may only be padding.
 # Usage: check_exception_rules.sh OBJDUMP IMAGE LINK_MAP OBJECT...
 set -eu
 objdump=$1 image=$2 map=$3
 shift 3
 facts() { "$(dirname "$0")/pe_image.sh" "$image" "$1" || { echo "$image: its $1 cannot be read" >&2; exit 1; }; }
-headers=$("$objdump" -p "$image")
 fail() { echo "$image: $*"; status=1; }
 status=0
 
-case $(printf '%s\n' "$headers" | sed -n 's/.*file format //p') in
-pei-i386)
+case $(facts machine) in
+014C)
     # IMAGE_DLLCHARACTERISTICS_NO_SEH, and the load configuration's SEHandlerTable.
     [ $(($(facts dll-characteristics) & 0x400)) -eq 0 ] || fail "marked NO_SEH: no exception handler of it runs"
     table=$(facts safe-seh-table)
     [ "$table" -eq 0 ] || fail "carries a SafeSEH table (at $table), which cannot list the guard's handler" ;;
-pei-x86-64)
-    functions=$(printf '%s\n' "$headers" | sed -n '/^The Function Table/,/^$/p' |
-                awk 'NR > 2 && NF >= 4 { print $2, $3 }' | sort)
+8664 | AA64)
+    functions=$(facts function-table | sort)
     [ -n "$functions" ] || fail "has no unwind entries at all"
     # Each of our objects' code, as the linker placed it: address, size and object, from
     # .text and from per-function sections (.text$NAME), whose long names stand alone on

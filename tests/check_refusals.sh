@@ -1,6 +1,6 @@
 #!/bin/sh
-# The image checks refuse what they must: an image copy whose import directory is
-# cleared (an import list read as empty), a link map that places none of the required
+# The image checks refuse what they must: an image for another machine, an image copy
+# whose import directory is cleared (an import list read as empty), a link map that places none of the required
 # objects (64-bit) and a copy marked NO_SEH (32-bit). Each must be refused with its own reason.
 # Usage: check_refusals.sh OBJDUMP IMAGE LINK_MAP OBJECT...
 set -u
@@ -24,10 +24,11 @@ refused() { # REASON COMMAND...: the command fails and says REASON
 }
 optional=$(($(u32 60) + 24))
 case $(u16 "$optional") in 267) directories=$((optional + 96)) ;; *) directories=$((optional + 112)) ;; esac
+refused "is for machine" "$here/check_image.sh" "$image" --machine 0000
 copy=$work/${image##*/}
 cp "$image" "$copy"
 put "$copy" $((directories + 8)) 0 8
-refused "no KERNEL32.dll among its imports" "$here/check_image.sh" "$copy"
+refused "no KERNEL32.dll among its imports" "$here/check_image.sh" "$copy" --machine "$("$here/pe_image.sh" "$image" machine)"
 if [ "$(u16 "$optional")" -eq 267 ]; then
     cp "$image" "$copy"
     put "$copy" $((optional + 70)) $(($(u16 $((optional + 70))) | 0x400)) 2

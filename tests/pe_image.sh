@@ -1,7 +1,14 @@
 #!/bin/sh
 # Prints one list of facts read from a PE image's own headers, one entry per line, so that
 # checks don't depend on how a binutils release displays them.
-# Usage: pe_image.sh IMAGE exports|imports|resource-types|dll-characteristics|safe-seh-table
+# Usage: pe_image.sh IMAGE FACT, FACT one of
+#   machine              the file header's machine, 4 hex digits (8664, 014C, AA64)
+#   exports, imports     names, one per line
+#   resource-types       the numeric types of the resource directory's root
+#   dll-characteristics  the optional header's field
+#   safe-seh-table       the 32-bit load configuration's SEHandlerTable (0: none)
+#   function-table       "BEGIN END" (hex virtual addresses) of every unwind entry, x64
+#                        and ARM64
 set -eu
 image=$1
 # A field past the end of the file is an error, never an empty value.
@@ -38,13 +45,16 @@ offset() {
 }
 
 case $2 in
+machine) printf '%04X\n' "$(u16 $((pe + 4)))"; exit 0 ;;
 dll-characteristics) u16 $((optional + 70)); exit 0 ;;
+function-table) index=3 ;;
 exports) index=0 ;;
 imports) index=1 ;;
 resource-types) index=2 ;;
 safe-seh-table) [ "$(u16 "$optional")" -eq 267 ] || { echo "$image: a SafeSEH table is 32-bit only" >&2; exit 2; }
                 index=10 ;;
-*) echo "usage: $0 IMAGE exports|imports|resource-types|dll-characteristics|safe-seh-table" >&2; exit 2 ;;
+*) echo "usage: $0 IMAGE machine|exports|imports|resource-types|dll-characteristics|safe-seh-table|function-table" >&2
+   exit 2 ;;
 esac
 directory=$(u32 $((directories + 8 * index)))
 if [ "$directory" -eq 0 ]; then
@@ -75,6 +85,25 @@ resource-types)
         u32 $((at + 16 + 8 * (named + i)))
         i=$((i + 1))
     done ;;
+function-table)
+    size=$(u32 $((directories + 8 * index + 4)))
+    base=$(od -An -tu8 -j$((optional + 24)) -N8 "$image" | tr -d ' ')
+    case $(u16 $((pe + 4))) in
+    34404)  # x64: begin, end and unwind information, 12 bytes each
+        od -An -tu4 -v -w12 -j"$at" -N"$size" "$image" | while read -r begin end _; do
+            printf '%016x %016x\n' $((base + begin)) $((base + end))
+        done ;;
+    43620)  # ARM64: begin and a word that packs the function's length or points to its .xdata
+        od -An -tu4 -v -w8 -j"$at" -N"$size" "$image" | while read -r begin word; do
+            case $((word & 3)) in
+            0) length=$(($(u32 "$(offset "$word")") & 0x3FFFF)) ;;
+            1 | 2) length=$((word >> 2 & 0x7FF)) ;;
+            *) echo "$image: unwind entry at $begin of an unknown kind" >&2; exit 1 ;;
+            esac
+            printf '%016x %016x\n' $((base + begin)) $((base + begin + 4 * length))
+        done ;;
+    *) echo "$image: no unwind entries on this machine" >&2; exit 2 ;;
+    esac ;;
 safe-seh-table)
     # The 32-bit load configuration's SEHandlerTable, at 0x40, where the record reaches it.
     if [ "$(u32 $((directories + 8 * index + 4)))" -gt $((0x40)) ]; then u32 $((at + 0x40)); else echo 0; fi ;;

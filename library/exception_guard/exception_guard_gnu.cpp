@@ -1,5 +1,5 @@
-// The guard for GCC, which has no __try: the frame and the landing are in assembly
-// (exception_guard_x86_64.S, exception_guard_i686.S); the decisions are made here.
+// The guard for GCC and clang's mingw targets, which have no __try: the frame and the
+// landing are in assembly (exception_guard_<processor>.S); the decisions are made here.
 #include "exception_guard.h"
 
 #include <cstddef>
@@ -15,14 +15,26 @@ int ExceptionGuardDecide(const EXCEPTION_RECORD* record, ExceptionGuardFilter fi
     return ExceptionGuardVerdict(record, filter);
 }
 #else
-// The guard's frame as the prologue leaves it: the establisher frame is rsp after it.
+// The filter and the code pointer, where the guard's prologue stored them.
 struct GuardFrame {
-    void* HomeArea[4];
     ExceptionGuardFilter Filter;
     DWORD* ExceptionCode;
 };
 
-// Where the guard resumes: expects rsp at the establisher frame and the code in eax.
+#ifdef __aarch64__
+// The establisher frame is sp at entry; the prologue stores the two below it.
+static const GuardFrame* FrameOf(void* establisherFrame) {
+    return reinterpret_cast<const GuardFrame*>(static_cast<char*>(establisherFrame) - sizeof(GuardFrame));
+}
+#else
+// The establisher frame is rsp after the prologue; the two follow the call's home area.
+static const GuardFrame* FrameOf(void* establisherFrame) {
+    return reinterpret_cast<const GuardFrame*>(static_cast<char*>(establisherFrame) + 32);
+}
+#endif
+
+// Where the guard resumes: expects the frame's own stack pointer and the code in the
+// return register.
 void ExceptionGuardLanding();
 
 // Language handler of the guard's frame (.seh_handler ..., @except), called on the
@@ -32,8 +44,7 @@ void ExceptionGuardLanding();
 EXCEPTION_DISPOSITION ExceptionGuardHandler(EXCEPTION_RECORD* record, void* establisherFrame, CONTEXT* context,
                                             DISPATCHER_CONTEXT* dispatch) {
     if (record->ExceptionFlags & EXCEPTION_UNWIND) return ExceptionContinueSearch;
-    const auto* frame = static_cast<const GuardFrame*>(establisherFrame);
-    const int verdict = ExceptionGuardVerdict(record, frame->Filter);
+    const int verdict = ExceptionGuardVerdict(record, FrameOf(establisherFrame)->Filter);
     if (verdict == EXCEPTION_CONTINUE_SEARCH) return ExceptionContinueSearch;
     if (verdict == EXCEPTION_CONTINUE_EXECUTION) return ExceptionContinueExecution;
     RtlUnwindEx(establisherFrame, reinterpret_cast<void*>(ExceptionGuardLanding), record,
@@ -42,8 +53,8 @@ EXCEPTION_DISPOSITION ExceptionGuardHandler(EXCEPTION_RECORD* record, void* esta
     return ExceptionContinueSearch;
 }
 
-static_assert(offsetof(GuardFrame, Filter) == 32 && offsetof(GuardFrame, ExceptionCode) == 40,
-              "exception_guard_x86_64.S stores the filter and the code pointer there");
+static_assert(offsetof(GuardFrame, ExceptionCode) == 8,
+              "exception_guard_<processor>.S stores the filter and the code pointer side by side");
 #endif
 
 }  // extern "C"

@@ -18,9 +18,23 @@ const void* Address(Function* function) {
     return reinterpret_cast<const void*>(function);
 }
 
-// A static initialiser may hold the import thunk (jmp through the import address table)
-// instead of the DLL's function itself: follow it.
+// A static initialiser may hold the import thunk instead of the DLL's function itself:
+// follow it through the import address table.
+#ifdef __aarch64__
 const void* ResolvedImport(const void* address) {
+    // adrp x16, page; ldr x16, [x16, #offset]; br x16
+    UINT32 code[3];
+    memcpy(code, address, sizeof code);
+    if ((code[0] & 0x9F00001F) != 0x90000010 || (code[1] & 0xFFC003FF) != 0xF9400210 || code[2] != 0xD61F0200)
+        return address;
+    INT64 pages = ((code[0] >> 5 & 0x7FFFF) << 2) | (code[0] >> 29 & 3);
+    if (pages & 0x100000) pages -= 0x200000;
+    const UINT_PTR page = (reinterpret_cast<UINT_PTR>(address) & ~UINT_PTR{0xFFF}) + static_cast<UINT_PTR>(pages * 4096);
+    return *reinterpret_cast<const void* const*>(page + (code[1] >> 10 & 0xFFF) * 8);
+}
+#else
+const void* ResolvedImport(const void* address) {
+    // jmp [slot]
     const auto* code = static_cast<const unsigned char*>(address);
     if (code[0] != 0xFF || code[1] != 0x25) return address;
     INT32 operand;
@@ -32,6 +46,7 @@ const void* ResolvedImport(const void* address) {
 #endif
     return *slot;
 }
+#endif
 
 const RPC_SERVER_INTERFACE& Record() { return *static_cast<const RPC_SERVER_INTERFACE*>(RadioControlInterface_v1_0_s_ifspec); }
 const MIDL_SERVER_INFO& ServerInfo() { return *static_cast<const MIDL_SERVER_INFO*>(Record().InterpreterInfo); }

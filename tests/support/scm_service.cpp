@@ -14,13 +14,7 @@ void PointServiceCurrentAtNoPipe() {
     EXPECT_EQ(status, ERROR_SUCCESS);
 }
 
-std::string ServiceProgramPath() {
-#ifdef _WIN64
-    return BinaryDirectory() + "radioswitchsvc64.exe";
-#else
-    return BinaryDirectory() + "radioswitchsvc.exe";
-#endif
-}
+std::string ServiceProgramPath() { return BinaryDirectory() + "radioswitchsvc" RADIOSWITCH_IMAGE_SUFFIX ".exe"; }
 
 TestService::TestService(const char* name, const std::string& binaryPath) : name_(name) {
     manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);

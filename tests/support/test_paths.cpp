@@ -9,13 +9,7 @@ std::string BinaryDirectory() {
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
 
-const char* LibraryFileName() {
-#ifdef _WIN64
-    return "radioswitch64.dll";
-#else
-    return "radioswitch.dll";
-#endif
-}
+const char* LibraryFileName() { return "radioswitch" RADIOSWITCH_IMAGE_SUFFIX ".dll"; }
 
 std::string LibraryPath() { return BinaryDirectory() + LibraryFileName(); }
 

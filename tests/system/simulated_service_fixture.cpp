@@ -10,11 +10,11 @@ namespace {
 
 constexpr char ServiceName[] = "Zentrik Bluetooth Radio Control Service";
 
+constexpr char SimulatedServiceFile[] = "radioswitchsvcsim" RADIOSWITCH_IMAGE_SUFFIX ".exe";
+// The other bitness of x64 and x86; ARM64 has none.
 #ifdef _WIN64
-constexpr char SimulatedServiceFile[] = "radioswitchsvcsim64.exe";
 constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim.exe";
 #else
-constexpr char SimulatedServiceFile[] = "radioswitchsvcsim.exe";
 constexpr char PeerSimulatedServiceFile[] = "radioswitchsvcsim64.exe";
 #endif
 

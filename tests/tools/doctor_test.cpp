@@ -116,11 +116,7 @@ struct Doctor {
 };
 
 ProgramRun Radioctl(const std::string& arguments) {
-#ifdef _WIN64
-    return RunProgram(BinaryDirectory() + "radioctl64.exe", arguments);
-#else
-    return RunProgram(BinaryDirectory() + "radioctl.exe", arguments);
-#endif
+    return RunProgram(BinaryDirectory() + "radioctl" RADIOSWITCH_IMAGE_SUFFIX ".exe", arguments);
 }
 
 // Runs "radioctl doctor --json" and reads the report; a document that does not parse
@@ -176,7 +172,10 @@ TEST(RadioctlDoctor, OnAMachineWithoutTheSystemEveryLinkHasItsVerdict) {
     Doctor doctor = RunDoctor();
     const std::string after = UtcNow();
     // Beside the links, what a collector of many machines' reports needs.
-#ifdef _WIN64
+#if defined(__aarch64__)
+    EXPECT_EQ(doctor.Header["tool"], "radioctlarm64");
+    EXPECT_EQ(doctor.Header["bitness"], "64");
+#elif defined(_WIN64)
     EXPECT_EQ(doctor.Header["tool"], "radioctl64");
     EXPECT_EQ(doctor.Header["bitness"], "64");
 #else
@@ -293,7 +292,9 @@ TEST(RadioctlDoctor, AWorkingSystemPassesAndAPausedOrStoppedServiceDoesNot) {
     ProgramRun table = Radioctl("doctor");
     EXPECT_EQ(table.ExitCode, wow64 ? 1u : 0u);
     EXPECT_TRUE(Contains(table.Out, "ok       radio-support-key  ")) << table.Out;
-#ifdef _WIN64
+#if defined(__aarch64__)
+    EXPECT_EQ(table.Out.rfind("radioctlarm64 " RADIOSWITCH_VERSION " (64-bit) on ", 0), 0u) << table.Out;
+#elif defined(_WIN64)
     EXPECT_EQ(table.Out.rfind("radioctl64 " RADIOSWITCH_VERSION " (64-bit) on ", 0), 0u) << table.Out;
 #else
     EXPECT_EQ(table.Out.rfind("radioctl " RADIOSWITCH_VERSION " (32-bit) on ", 0), 0u) << table.Out;

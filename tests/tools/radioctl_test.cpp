@@ -10,12 +10,7 @@
 namespace {
 
 ProgramRun Radioctl(const std::string& arguments) {
-#ifdef _WIN64
-    constexpr char program[] = "radioctl64.exe";
-#else
-    constexpr char program[] = "radioctl.exe";
-#endif
-    return RunProgram(BinaryDirectory() + program, arguments);
+    return RunProgram(BinaryDirectory() + "radioctl" RADIOSWITCH_IMAGE_SUFFIX ".exe", arguments);
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -51,7 +46,9 @@ TEST(RadioctlArguments, HelpGoesToStandardOutput) {
 }
 
 TEST(RadioctlImage, SaysItsVersionAndCarriesItInItsVersionResource) {
-#ifdef _WIN64
+#if defined(__aarch64__)
+    constexpr char name[] = "radioctlarm64";
+#elif defined(_WIN64)
     constexpr char name[] = "radioctl64";
 #else
     constexpr char name[] = "radioctl";

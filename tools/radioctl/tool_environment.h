@@ -8,15 +8,10 @@
 
 #include <string>
 
-#ifdef _WIN64
-inline constexpr char DefaultLibraryName[] = "radioswitch64.dll";
-inline constexpr char ServiceProgramName[] = "radioswitchsvc64.exe";
-inline constexpr char RadioctlName[] = "radioctl64";
-#else
-inline constexpr char DefaultLibraryName[] = "radioswitch.dll";
-inline constexpr char ServiceProgramName[] = "radioswitchsvc.exe";
-inline constexpr char RadioctlName[] = "radioctl";
-#endif
+// This build's images: "64" for x64, "arm64" for ARM64, nothing for x86.
+inline constexpr char DefaultLibraryName[] = "radioswitch" RADIOSWITCH_IMAGE_SUFFIX ".dll";
+inline constexpr char ServiceProgramName[] = "radioswitchsvc" RADIOSWITCH_IMAGE_SUFFIX ".exe";
+inline constexpr char RadioctlName[] = "radioctl" RADIOSWITCH_IMAGE_SUFFIX;
 
 // The folder of radioctl's own image, with its closing backslash; empty when unknown.
 std::string ToolDirectory();
