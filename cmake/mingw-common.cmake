@@ -3,6 +3,8 @@ set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
 set(CMAKE_ASM_COMPILER ${MINGW_TRIPLE}-gcc-posix)
+# The message compiler: its message table and resource script fit any architecture.
+set(RADIOSWITCH_WINDMC ${MINGW_TRIPLE}-windmc)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -7,12 +7,13 @@
 
 #include "platform.h"
 
-// The refusals name the program to install on 64-bit Windows: the install command's
+// The refusals name the programs to install on 64-bit Windows: the install command's
 // message, and the start-up step of event 101 (with ERROR_IN_WOW64).
 inline constexpr char Wow64InstallRefusal[] =
     "This is the 32-bit service and this Windows is 64-bit, where it could not switch the radio: "
-    "install radioswitchsvc64.exe instead.\r\n";
-inline constexpr char Wow64StartStep[] = "the 32-bit service on 64-bit Windows (install radioswitchsvc64.exe)";
+    "install radioswitchsvc64.exe instead (radioswitchsvcarm64.exe on Windows on Arm).\r\n";
+inline constexpr char Wow64StartStep[] =
+    "the 32-bit service on 64-bit Windows (install radioswitchsvc64.exe, or radioswitchsvcarm64.exe on Windows on Arm)";
 
 // False also where the question can't be answered: the program then runs as built.
 inline bool RunsUnderWow64() {

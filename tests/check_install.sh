@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs a build tree into an empty prefix and checks that exactly what is shipped
-# lands there: one folder per bitness, nothing built for tests or benchmarks.
-# Usage: check_install.sh CMAKE BUILD_DIR x64|x86
+# lands there: one folder per architecture, nothing built for tests or benchmarks.
+# Usage: check_install.sh CMAKE BUILD_DIR x64|x86|arm64
 set -eu
 cmake=$1 build=$2 bitness=$3
 case $bitness in
@@ -19,6 +19,13 @@ x86/fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf
 x86/radioctl.exe
 x86/radioswitch.dll
 x86/radioswitchsvc.exe" ;;
+arm64) expected="arm64
+arm64/INSTALL.md
+arm64/THIRD_PARTY_NOTICES
+arm64/fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf
+arm64/radioctlarm64.exe
+arm64/radioswitcharm64.dll
+arm64/radioswitchsvcarm64.exe" ;;
 *) echo "unknown bitness $bitness"; exit 2 ;;
 esac
 prefix=$(mktemp -d)

@@ -114,6 +114,9 @@ TEST_F(DoctorVerdicts, AServiceImageOfTheOtherBitnessIsBrokenWhereItCannotSwitch
             EXPECT_VERDICT(link, LinkStatus::Broken, "a 32-bit image on 64-bit Windows");
             EXPECT_VERDICT(link, LinkStatus::Broken, "ERROR_IN_WOW64");
             EXPECT_TRUE(Contains(link.Remedy, "install the 64-bit service")) << link.Remedy;
+            EXPECT_TRUE(Contains(link.Remedy, native == MachineArm64 ? "then radioswitchsvcarm64.exe install"
+                                                                     : "then radioswitchsvc64.exe install"))
+                << link.Remedy;
         }
         // On 32-bit Windows it fits: it is only stopped.
         Native = MachineI386;
@@ -121,11 +124,24 @@ TEST_F(DoctorVerdicts, AServiceImageOfTheOtherBitnessIsBrokenWhereItCannotSwitch
         EXPECT_VERDICT(link, LinkStatus::Broken, "(file present), 32-bit image, own process");
         EXPECT_TRUE(Contains(link.Remedy, "start it")) << link.Remedy;
     }
-    TestService service(ServiceName, WriteImageHeader("radioswitchsvc64.exe", MachineAmd64));
-    Native = MachineI386;
+    {
+        TestService service(ServiceName, WriteImageHeader("radioswitchsvc64.exe", MachineAmd64));
+        Native = MachineI386;
+        const LinkReport link = CheckService();
+        EXPECT_VERDICT(link, LinkStatus::Broken, "a 64-bit image, which 32-bit Windows cannot run");
+        EXPECT_TRUE(Contains(link.Remedy, "install the 32-bit service")) << link.Remedy;
+        // Windows on Arm runs it emulated: the ARM64 service is the one made for it.
+        Native = MachineArm64;
+        EXPECT_VERDICT(CheckService(), LinkStatus::Broken, "an x64 image on Windows on Arm, which runs it emulated");
+        EXPECT_TRUE(Contains(CheckService().Remedy, "then radioswitchsvcarm64.exe install")) << CheckService().Remedy;
+    }
+    TestService service(ServiceName, WriteImageHeader("radioswitchsvcarm64.exe", MachineArm64));
+    Native = MachineAmd64;
     const LinkReport link = CheckService();
-    EXPECT_VERDICT(link, LinkStatus::Broken, "a 64-bit image, which 32-bit Windows cannot run");
-    EXPECT_TRUE(Contains(link.Remedy, "install the 32-bit service")) << link.Remedy;
+    EXPECT_VERDICT(link, LinkStatus::Broken, "an ARM64 image, which only Windows on Arm runs");
+    EXPECT_TRUE(Contains(link.Remedy, "then radioswitchsvc64.exe install")) << link.Remedy;
+    Native = MachineArm64;
+    EXPECT_VERDICT(CheckService(), LinkStatus::Broken, "(file present), ARM64 image, own process");
 }
 
 TEST_F(DoctorVerdicts, APipeThatRefusesAccessIsJudgedByTheProcessThatServesIt) {

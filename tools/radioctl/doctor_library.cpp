@@ -49,8 +49,8 @@ LinkReport CheckLibrary(const std::string& libraryPath) {
             link.Found += ": the library refuses to load when it cannot open the Radio Support key with access 0x000B";
             link.Remedy = "see radio-support-key";
         } else if (error == ERROR_BAD_EXE_FORMAT) {
-            link.Remedy = "the library's bitness must match the loading process: radioswitch64.dll with radioctl64, "
-                          "radioswitch.dll with radioctl";
+            link.Remedy = "the library's architecture must match the loading process: radioswitch64.dll with "
+                          "radioctl64, radioswitch.dll with radioctl, radioswitcharm64.dll with radioctlarm64";
         }
         return link;
     }

@@ -73,12 +73,28 @@ void JudgeImage(const std::string& program, LinkReport& link) {
     const WORD machine = ImageMachine(program, error);
     const USHORT native = ToolPlatform.NativeMachine();
     const bool nativeKnown = native != IMAGE_FILE_MACHINE_UNKNOWN;
+    // Windows on Arm has a service of its own; x64 programs run there only emulated.
+    const bool onArm = native == IMAGE_FILE_MACHINE_ARM64;
     if (machine == IMAGE_FILE_MACHINE_I386 && nativeKnown && native != IMAGE_FILE_MACHINE_I386) {
         link.Status = LinkStatus::Broken;
         link.Found += ", a 32-bit image on 64-bit Windows, where the class installer refuses every call from a 32-bit "
                       "process (ERROR_IN_WOW64): it cannot switch the radio";
-        link.Remedy = "install the 64-bit service, elevated: radioswitchsvc.exe stop, radioswitchsvc.exe remove, then "
-                      "radioswitchsvc64.exe install from the folder it is to run from";
+        link.Remedy = Format("install the 64-bit service, elevated: radioswitchsvc.exe stop, radioswitchsvc.exe remove, "
+                             "then %s install from the folder it is to run from",
+                             onArm ? "radioswitchsvcarm64.exe" : "radioswitchsvc64.exe");
+    } else if (machine == IMAGE_FILE_MACHINE_AMD64 && onArm) {
+        link.Status = Worse(link.Status, LinkStatus::Warning);
+        link.Found += ", an x64 image on Windows on Arm, which runs it emulated";
+        link.Remedy = "install the ARM64 service, elevated: radioswitchsvc64.exe stop, radioswitchsvc64.exe remove, "
+                      "then radioswitchsvcarm64.exe install from the folder it is to run from";
+    } else if (machine == IMAGE_FILE_MACHINE_ARM64 && nativeKnown && !onArm) {
+        link.Status = LinkStatus::Broken;
+        link.Found += ", an ARM64 image, which only Windows on Arm runs";
+        link.Remedy = Format("install the service of this Windows, elevated: radioswitchsvcarm64.exe remove, then %s "
+                             "install from the folder it is to run from",
+                             native == IMAGE_FILE_MACHINE_I386 ? "radioswitchsvc.exe" : "radioswitchsvc64.exe");
+    } else if (machine == IMAGE_FILE_MACHINE_ARM64) {
+        link.Found += ", ARM64 image";
     } else if (machine == IMAGE_FILE_MACHINE_AMD64 && native == IMAGE_FILE_MACHINE_I386) {
         link.Status = LinkStatus::Broken;
         link.Found += ", a 64-bit image, which 32-bit Windows cannot run";
