@@ -1,7 +1,8 @@
 #!/bin/sh
 # The image checks refuse what they must: an image for another machine, an image copy
-# whose import directory is cleared (an import list read as empty), a link map that places none of the required
-# objects (64-bit) and a copy marked NO_SEH (32-bit). Each must be refused with its own reason.
+# whose import directory is cleared (an import list read as empty), a link map that
+# places none of the required objects and a copy whose exception directory is cleared
+# (64-bit), and a copy marked NO_SEH (32-bit). Each must be refused with its own reason.
 # Usage: check_refusals.sh OBJDUMP IMAGE LINK_MAP OBJECT...
 set -u
 objdump=$1 image=$2 map=$3
@@ -35,5 +36,8 @@ if [ "$(u16 "$optional")" -eq 267 ]; then
     refused "marked NO_SEH" "$here/check_exception_rules.sh" "$objdump" "$copy" "$map" "$@"
 else
     refused "the link map places no code of" "$here/check_exception_rules.sh" "$objdump" "$image" /dev/null "$@"
+    cp "$image" "$copy"
+    put "$copy" $((directories + 24)) 0 8
+    refused "has no unwind entries at all" "$here/check_exception_rules.sh" "$objdump" "$copy" "$map" "$@"
 fi
 exit $status

@@ -3,6 +3,7 @@
 # checks don't depend on how a binutils release displays them.
 # Usage: pe_image.sh IMAGE FACT, FACT one of
 #   machine              the file header's machine, 4 hex digits (8664, 014C, AA64)
+#   image-base           the optional header's, hex
 #   exports, imports     names, one per line
 #   resource-types       the numeric types of the resource directory's root
 #   dll-characteristics  the optional header's field
@@ -46,6 +47,10 @@ offset() {
 
 case $2 in
 machine) printf '%04X\n' "$(u16 $((pe + 4)))"; exit 0 ;;
+image-base)
+    if [ "$(u16 "$optional")" -eq 267 ]; then printf '%x\n' "$(u32 $((optional + 28)))"
+    else printf '%x\n' "$(od -An -tu8 -j$((optional + 24)) -N8 "$image" | tr -d ' ')"; fi
+    exit 0 ;;
 dll-characteristics) u16 $((optional + 70)); exit 0 ;;
 function-table) index=3 ;;
 exports) index=0 ;;
@@ -53,7 +58,7 @@ imports) index=1 ;;
 resource-types) index=2 ;;
 safe-seh-table) [ "$(u16 "$optional")" -eq 267 ] || { echo "$image: a SafeSEH table is 32-bit only" >&2; exit 2; }
                 index=10 ;;
-*) echo "usage: $0 IMAGE machine|exports|imports|resource-types|dll-characteristics|safe-seh-table|function-table" >&2
+*) echo "usage: $0 IMAGE machine|image-base|exports|imports|resource-types|dll-characteristics|safe-seh-table|function-table" >&2
    exit 2 ;;
 esac
 directory=$(u32 $((directories + 8 * index)))

@@ -47,7 +47,16 @@ ULONG WINAPI SimGetTraceEnableFlags(TRACEHANDLE logger) {
 ULONG __cdecl SimTraceMessage(TRACEHANDLE logger, ULONG flags, LPCGUID guid, USHORT number, ...) {
     SentTraceMessage message{NextTimelineStamp(), logger, flags, *guid, number, {}};
     va_list args;
+    // TraceMessage's own prototype ends in a USHORT; every Windows calling convention
+    // passes it in a whole slot, so the variable arguments start where va_start looks.
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
     va_start(args, number);
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
     for (;;) {
         auto* data = va_arg(args, const BYTE*);
         auto length = va_arg(args, size_t);
