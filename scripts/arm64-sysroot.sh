@@ -100,7 +100,7 @@ trap 'rm -rf "$tmp"' EXIT
 # the folder once it is removed.
 stop() {
     trap '' INT TERM HUP
-    [ -z "$running" ] || { kill -TERM -- "-$running" 2>/dev/null; wait "$running" || true; }
+    [ -z "$running" ] || { kill -TERM "-$running" 2>/dev/null; wait "$running" || true; }
     say "stopped: nothing of this run is kept"
     exit "$1"
 }
