@@ -1,26 +1,23 @@
 # ARM64 Windows with Debian's clang-19 and lld-19, against the sysroot scripts/arm64-sysroot.sh
 # makes: mingw-w64's headers and UCRT CRT, compiler-rt's builtins, libunwind and libc++.
-# RADIOSWITCH_ARM64_SYSROOT names another sysroot of that layout; by default the script's own
-# is used, made here on first use. RADIOSWITCH_STRIP, RADIOSWITCH_OBJDUMP, RADIOSWITCH_READOBJ
-# and RADIOSWITCH_WINDMC name the tools that go with it (GNU binutils can't read ARM64 images).
+# RADIOSWITCH_ARM64_SYSROOT names another sysroot of that layout; by default the script runs at
+# the first configure and its sysroot is used. RADIOSWITCH_STRIP, RADIOSWITCH_OBJDUMP,
+# RADIOSWITCH_READOBJ and RADIOSWITCH_WINDMC name the tools that go with it (GNU binutils
+# can't read ARM64 images).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(RADIOSWITCH_TRIPLE aarch64-w64-mingw32)
 set(llvm_bin /usr/lib/llvm-19/bin)
 
+# The script is quick when its sysroot is current, and makes it again when it is not.
 if(NOT RADIOSWITCH_ARM64_SYSROOT)
-  if("$ENV{XDG_CACHE_HOME}" STREQUAL "")
-    set(cache_home "$ENV{HOME}/.cache")
-  else()
-    set(cache_home "$ENV{XDG_CACHE_HOME}")
+  execute_process(COMMAND "${CMAKE_CURRENT_LIST_DIR}/../scripts/arm64-sysroot.sh"
+                  OUTPUT_VARIABLE made OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "scripts/arm64-sysroot.sh could not make the ARM64 sysroot")
   endif()
-  set(RADIOSWITCH_ARM64_SYSROOT "${cache_home}/radioswitch/arm64-sysroot" CACHE PATH "ARM64 Windows sysroot")
-  if(NOT EXISTS "${RADIOSWITCH_ARM64_SYSROOT}/VERSIONS")
-    execute_process(COMMAND "${CMAKE_CURRENT_LIST_DIR}/../scripts/arm64-sysroot.sh" RESULT_VARIABLE made)
-    if(NOT made EQUAL 0)
-      message(FATAL_ERROR "scripts/arm64-sysroot.sh could not make the ARM64 sysroot")
-    endif()
-  endif()
+  string(REGEX REPLACE ".*\n" "" made "${made}")
+  set(RADIOSWITCH_ARM64_SYSROOT "${made}" CACHE PATH "ARM64 Windows sysroot")
 endif()
 # try_compile projects read this file again: they get the same sysroot.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES RADIOSWITCH_ARM64_SYSROOT)

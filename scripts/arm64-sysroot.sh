@@ -67,7 +67,7 @@ private_apt() {
 }
 
 current=$(cat "$link/VERSIONS" 2>/dev/null || true)
-if ! private_apt apt-get -q update >&2; then
+if ! private_apt apt-get -qq --error-on=any update >&2; then
     [ -n "$current" ] || fail "the source indexes could not be fetched from $mirror and $security"
     say "the source indexes could not be fetched: keeping the sysroot made from $(echo "$current" | paste -s -d ' ')"
     echo "$link"
