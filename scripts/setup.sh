@@ -11,8 +11,10 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 list=no
 [ "${1:-}" = --list ] && { list=yes; shift; }
+# clang-19, lld-19, llvm-19 and what scripts/arm64-sysroot.sh builds with: the ARM64 build.
 packages="cmake ninja-build ccache g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wine32:i386 wixl msitools faketime $*"
+binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 clang-19 lld-19 llvm-19 make python3 bzip2 xz-utils
+googletest wine wine64 wine32:i386 wixl msitools faketime $*"
 [ "$list" = no ] || { printf '%s\n' $packages; exit 0; }
 
 missing=""
