@@ -141,7 +141,9 @@ debian() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null; }
     echo "date: $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%dT%H:%M:%SZ') (SOURCE_DATE_EPOCH $SOURCE_DATE_EPOCH; the packages' times and every file's time stamp)"
     echo "compiler: $(first_line x86_64-w64-mingw32-g++-posix --version), $(first_line i686-w64-mingw32-g++-posix --version) (Debian g++-mingw-w64 $(debian g++-mingw-w64-x86-64-posix))"
     echo "binutils: $(first_line x86_64-w64-mingw32-ld --version) (Debian binutils-mingw-w64 $(debian binutils-mingw-w64-x86-64))"
-    echo "compiler arm64: $(first_line clang-19 --version) (Debian clang-19 $(debian clang-19), lld-19 $(debian lld-19))"
+    # The ARM64 sysroot records what it was made from.
+    sysroot=$(sed -n 's/^RADIOSWITCH_ARM64_SYSROOT:[A-Z]*=//p' ../release-arm64/CMakeCache.txt)
+    echo "compiler arm64: $(first_line clang-19 --version) (Debian lld-19 $(debian lld-19); sysroot from $(paste -sd , "$sysroot/VERSIONS" | sed 's/,/, /g'))"
     echo "wixl: $(first_line wixl --version) (Debian $(debian wixl))"
     echo "signature: $signature"
     echo "timestamp: $timestamped"
