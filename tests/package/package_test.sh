@@ -25,8 +25,7 @@
 #                   as it was
 # Usage: package_test.sh SCENARIO LOADER TEMPLATES PACKAGE BUILD_MSI FILE...
 #   (TEMPLATES: the Wine templates' folder; BUILD_MSI and the FILEs it was built from make
-#   the higher version and the other architectures' packages; RADIOSWITCH_ARM64_BIN_DIR, when
-#   it holds an ARM64 build, gives the arm64 package its images)
+#   the higher version and the other architectures' packages)
 set -u
 scenario=$1 loader=$2 templates=$3 package=$4 build_msi=$5
 shift 5
@@ -98,6 +97,12 @@ version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVe
 install_package() {
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
     [ "$code" = 0 ] || { fail "install exited with \"$code\""; stop_if_failed; }
+}
+# Refused by a launch condition, before anything is installed: WHAT EXIT-CODE LOG.
+refused_by_condition() {
+    case $2 in 1603 | 1627) ;; *) fail "$1: exit code \"$2\", expected 1603 (1627 under Wine)" ;; esac
+    tr -d '\r' <"$drive_c/$3" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
+        fail "$1 was not refused by its launch condition"
 }
 expected_path="\"C:\Program Files\Zentrik\radioswitch\radioswitchsvc$suffix.exe\""
 
@@ -172,49 +177,29 @@ feature_removal)
     ;;
 bitness)
     # The other architectures' packages, made here from this package's files under their
-    # names: only their architecture rules are checked, so the images need not be theirs
-    # (the arm64 package takes an ARM64 build's where there is one).
-    case $arch in x64) others="x86 arm64" other_machine=ARM64 right=arm64 ;;
-    arm64) others="x86 x64" other_machine=AMD64 right=x64 ;; esac
+    # names: only their architecture rules are checked, so the images need not be theirs.
+    case $arch in x64) others="x86 arm64" machine=ARM64 right=arm64 ;; arm64) others="x86 x64" machine=AMD64 right=x64 ;; esac
     for other in $others; do
         mkdir "$work/$other"
-        for file in "$@"; do
-            name=${file##*/}
-            cp "$file" "$work/$other/$(echo "$name" | sed "s/$suffix\./$(suffix_of "$other")./")"
-        done
-        if [ "$other" = arm64 ]; then
-            for image in radioswitchsvcarm64.exe radioswitcharm64.dll radioctlarm64.exe service_wait.exe; do
-                [ ! -f "${RADIOSWITCH_ARM64_BIN_DIR:-}/$image" ] || cp "$RADIOSWITCH_ARM64_BIN_DIR/$image" "$work/arm64/"
-            done
-        fi
+        for file in "$@"; do cp "$file" "$work/$other/$(basename "$file" | sed "s/$suffix\./$(suffix_of "$other")./")"; done
         SOURCE_DATE_EPOCH=1735689600 "$build_msi" "$other" "$(version_of "$package")" "$drive_c/$other.msi" "$work/$other"/* ||
             { fail "building the $other package"; stop_if_failed; }
         code=$(msiexec /i "C:\\$other.msi" /qn /l*v "C:\\$other.log")
-        if [ "$arch/$other" = x64/arm64 ]; then
-            # Its platform (Arm64 in its summary) is not the machine's.
-            expect "the arm64 package on x64: exit code" "$code" 1633
-        else
-            case $code in 1603 | 1627) ;; *) fail "the $other package: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
-            tr -d '\r' <"$drive_c/$other.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-                fail "the $other package was not refused by its launch condition"
-        fi
-        for folder in "Program Files" "Program Files (x86)"; do
-            [ -e "$drive_c/$folder/Zentrik" ] && fail "the $other package installed: $(find "$drive_c/$folder/Zentrik")"
-        done
+        # The arm64 package's platform (Arm64, in its summary) is not x64's.
+        if [ "$arch/$other" = x64/arm64 ]; then expect "the arm64 package: exit code" "$code" 1633
+        else refused_by_condition "the $other package" "$code" "$other.log"; fi
+        [ -n "$(find "$drive_c"/Program\ Files*/Zentrik 2>/dev/null)" ] && fail "the $other package installed files"
         key_exists "$service_key" && fail "the $other package registered a service"
         expect "products after the $other package" "$(installed)" ""
     done
     # The other 64-bit architecture, as its registry names the machine's: the x64 package
-    # would install on Windows on Arm under emulation.
-    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PROCESSOR_ARCHITECTURE /d $other_machine /f >/dev/null
-    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\machine.log')
-    case $code in 1603 | 1627) ;; *) fail "the $arch package on $other_machine: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
-    tr -d '\r' <"$drive_c/machine.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-        fail "the $arch package was not refused on $other_machine by its launch condition"
-    [ -e "$drive_c/Program Files/Zentrik" ] && fail "installed on $other_machine: $(find "$drive_c/Program Files/Zentrik")"
-    # Wine's log leaves out the message, which names the package to install instead.
-    msiinfo export "$package" LaunchCondition | grep 'NATIVEARCHITECTURE' | grep -q "install the $right package" ||
-        fail "the refusal on $other_machine does not name the $right package"
+    # would install on Windows on Arm under emulation. Wine's log leaves out the refusal's
+    # message, which names the package to install instead.
+    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PROCESSOR_ARCHITECTURE /d $machine /f >/dev/null
+    refused_by_condition "the $arch package on $machine" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\machine.log')" machine.log
+    [ -e "$drive_c/Program Files/Zentrik" ] && fail "installed on $machine: $(find "$drive_c/Program Files/Zentrik")"
+    msiinfo export "$package" LaunchCondition | grep NATIVEARCHITECTURE | grep -q "install the $right package" ||
+        fail "the refusal on $machine does not name the $right package"
     ;;
 upgrade)
     install_package 'INSTALLFOLDER=C:\Tools\rs\' 'LIBRARYDIR=C:\RadioLibrary\'
@@ -257,11 +242,8 @@ upgrade)
     [ -n "$after" ] && [ "$after" != "$before" ] ||
         fail "service processes before the upgrade: ${before:-none}, after: ${after:-none}"
     # And back: the lower version is refused, the higher one stays.
-    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\downgrade.log')
-    case $code in 1603 | 1627) ;; *) fail "the lower version: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
     # Wine's log leaves out the condition's message, which Windows shows and logs.
-    tr -d '\r' <"$drive_c/downgrade.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-        fail "the lower version was not refused by its launch condition"
+    refused_by_condition "the lower version" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\downgrade.log')" downgrade.log
     expect "products after the refused downgrade" "$(installed)" "radioswitch ($arch) $higher"
     expect "service state after the refused downgrade" "$(service_state)" RUNNING
     # An unsigned build of the same version does not replace the release.
