@@ -1,10 +1,10 @@
 #!/bin/sh
-# Builds the Windows Installer package of one bitness from the built files.
-# Usage: build-msi.sh x64|x86 VERSION[-LABEL] OUTPUT.msi FILE...
+# Builds the Windows Installer package of one architecture from the built files.
+# Usage: build-msi.sh x64|x86|arm64 VERSION[-LABEL] OUTPUT.msi FILE...
 #   FILEs: the shipped images, the .tmf, INSTALL.md, THIRD_PARTY_NOTICES and
 #   service_wait.exe. A LABEL (a build that is not the release: "dirty", "unsigned") goes
 #   into the product's name. The same inputs give the same bytes: the product code and the
-#   package code follow from the bitness, the version with its label and the content of
+#   package code follow from the architecture, the version with its label and the content of
 #   every input, of this script and the package source, and the tools' versions, so a build
 #   of other content is another product that the release upgrades; the clock is frozen at
 #   SOURCE_DATE_EPOCH (wixl reads neither; it takes the clock and a random generator).
@@ -18,12 +18,22 @@ export TZ=UTC LC_ALL=C
 product_version=${version%%-*}
 label=${version#"$product_version"}
 
+upgrade_x64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60
+upgrade_x86=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
+upgrade_arm64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F62
+# Per architecture: its product line, the products it refuses to sit beside, the platform
+# Windows Installer checks, the file names' suffix (the only place the package names it)
+# and wixl's architecture. wixl (0.101 to 0.106) knows no ARM64: the ARM64 package is
+# built as a 64-bit one (64-bit components, folders and registry view) and then marked
+# Arm64, which needs schema 500, the package's InstallerVersion.
 case $arch in
-x64) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
-    other_arch=x86 template="x64;1033" system=System64Folder suffix=64 ;;
-x86) upgrade_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61 other_code=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60
-    other_arch=x64 template="Intel;1033" system=SystemFolder suffix="" ;;
-*) echo "build-msi.sh: unknown bitness $arch" >&2; exit 2 ;;
+x64) upgrade_code=$upgrade_x64 other_codes=$upgrade_x86 others=x86 template="x64;1033" system=System64Folder
+    suffix=64 wixl_arch=x64 ;;
+x86) upgrade_code=$upgrade_x86 other_codes=$upgrade_x64 others=x64 template="Intel;1033" system=SystemFolder
+    suffix="" wixl_arch=x86 ;;
+arm64) upgrade_code=$upgrade_arm64 other_codes="$upgrade_x64 $upgrade_x86" others="x64 or x86" template="Arm64;1033"
+    system=System64Folder suffix=arm64 wixl_arch=x64 ;;
+*) echo "build-msi.sh: unknown architecture $arch" >&2; exit 2 ;;
 esac
 # A name-based UUID (version 5 layout) from the SHA-256 of a text.
 uuid_of() {
@@ -57,7 +67,7 @@ description="Switches the Zentrik USB Bluetooth radio on and off at the request 
 frozen=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 cp "$here/radioswitch.wxs" "$stage/"
 cd "$stage"
-faketime "$frozen" wixl -a "$arch" -D Arch="$arch" -D Version="$product_version" -D ProductName="$product_name" -D ProductCode="$product_code" -D Build="$build" \
+faketime "$frozen" wixl -a "$wixl_arch" -D Arch="$arch" -D Suffix="$suffix" -D Version="$product_version" -D ProductName="$product_name" -D ProductCode="$product_code" -D Build="$build" \
     -D UpgradeCode="$upgrade_code" -o package.msi radioswitch.wxs
 sql() { faketime "$frozen" msibuild package.msi -q "$1"; }
 # action NAME TYPE SOURCE TARGET SEQUENCE CONDITION. Types add up: 2 a program from the
@@ -131,17 +141,23 @@ sql "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1501 WHERE \`Action\` 
 # is written again).
 sql "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$upgrade_code}', '$product_version', 513, 'WIX_UPGRADE_DETECTED')"
-# One bitness at a time: both would share one service and one event source. Attributes 258:
-# detect only, from version 0.0.0 on. The 32-bit package refuses 64-bit Windows, where its
-# service cannot switch the radio and the platform's 64-bit process cannot load its library.
-# Uninstall and repair stay possible.
-sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$other_code}', '0.0.0', 258, 'OTHERBITNESSFOUND')"
-sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT OTHERBITNESSFOUND', 'The $other_arch radioswitch is installed. Remove it before installing the $arch one.')"
-# Windows on Arm: the platform's radio management is a native ARM64 process, which loads
-# neither bitness's library; the x64 package would install under emulation, and the x86
-# package sees no VersionNT64 there without x64 emulation.
-sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT (NATIVEARCHITECTURE ~= \"ARM64\")', 'radioswitch does not support Windows on Arm (ARM64): there the platform radio management is an ARM64 process, which cannot load the $arch library.')"
-[ "$arch" = x64 ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\"', 'This package is for 32-bit Windows: on 64-bit Windows install the x64 package.')"
+# One architecture at a time: any two would share one service and one event source.
+# Attributes 258: detect only, from version 0.0.0 on. Uninstall and repair stay possible.
+for code in $other_codes; do
+    sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{$code}', '0.0.0', 258, 'OTHERBITNESSFOUND')"
+done
+sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT OTHERBITNESSFOUND', 'The $others radioswitch is installed. Remove it before installing the $arch one.')"
+# The platform's radio management is a process of the machine's own architecture, which
+# loads only a library of that architecture. On Windows on Arm the x64 package would
+# install under emulation, and the x86 package sees no VersionNT64 there without x64
+# emulation: both read the machine's architecture instead. The 32-bit package refuses
+# 64-bit Windows, where its service cannot switch the radio either.
+if [ "$arch" = arm64 ]; then
+    sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NATIVEARCHITECTURE ~= \"ARM64\"', 'This package is for Windows on Arm (ARM64): install the x64 package on x64 Windows, the x86 package on 32-bit Windows.')"
+else
+    sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT (NATIVEARCHITECTURE ~= \"ARM64\")', 'On Windows on Arm (ARM64) install the arm64 package: there the platform radio management is an ARM64 process, which cannot load the $arch library.')"
+fi
+[ "$arch" != x86 ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\"', 'This package is for 32-bit Windows: on 64-bit Windows install the x64 package.')"
 # The release replaces any other build of its version; no other build replaces the release.
 [ "$build" = release ] || sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`) VALUES ('Installed OR NOT (INSTALLEDBUILD = \"release\" AND INSTALLEDVERSION = \"$product_version\")', 'The release of radioswitch $product_version is installed, which this $build build does not replace. Remove it first to install this build.')"
 sql "UPDATE \`Property\` SET \`Value\` = 'INSTALLFOLDER;LIBRARYDIR;OTHERBITNESSFOUND;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'"

@@ -1,9 +1,10 @@
 #!/bin/sh
-# Builds both bitnesses in Release (the tests left out) and writes to build/release/:
-#   radioswitch-<version>.zip           one folder: a folder per bitness with what is shipped,
-#                                       BUILDINFO, and SHA256SUMS of every file in it
+# Builds every architecture in Release (the tests left out) and writes to build/release/:
+#   radioswitch-<version>.zip           one folder: a folder per architecture with what is
+#                                       shipped, BUILDINFO, and SHA256SUMS of every file in it
 #   radioswitch-<version>-x64.msi       the Windows Installer packages (their product codes
 #   radioswitch-<version>-x86.msi       are in BUILDINFO and printed at the end)
+#   radioswitch-<version>-arm64.msi
 #   radioswitch-<version>-symbols.zip   the debug information of every shipped image, one
 #                                       file per image, named for the image's build ID
 #   SHA256SUMS                          of the archives and the packages
@@ -58,7 +59,9 @@ fi
 : "${SOURCE_DATE_EPOCH:=$(git log -1 --format=%ct)}"
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 
-for preset in x64 x86; do
+# The presets, each an architecture, its folder in the archive and its package.
+arches="x64 x86 arm64"
+for preset in $arches; do
     cmake --preset "$preset" -B "build/release-$preset" -DRADIOSWITCH_TESTS=OFF -DRADIOSWITCH_SYMBOLS=ON >/dev/null
     cmake --build "build/release-$preset"
 done
@@ -68,15 +71,15 @@ name=radioswitch-$label
 
 rm -rf build/release
 mkdir -p "build/release/$name-symbols"
-for preset in x64 x86; do
+for preset in $arches; do
     cmake --install "build/release-$preset" --prefix "build/release/$name" --strip >/dev/null
     # The debug information of each shipped image, in a file named for the image and the
-    # build ID that the stripped image still carries.
-    objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "build/release-$preset/CMakeCache.txt")
+    # build ID that the stripped image still carries (read from the image itself: binutils
+    # cannot read ARM64 images).
     objcopy=$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=//p' "build/release-$preset/CMakeCache.txt")
     for image in "build/release/$name/$preset"/*.exe "build/release/$name/$preset"/*.dll; do
         file=${image##*/}
-        id=$("$objdump" -p "$image" | sed -n 's/.*(format RSDS signature \([0-9a-f]*\) age .*/\1/p')
+        id=$(tests/pe_image.sh "$image" build-id)
         [ -n "$id" ] || { echo "release: $file carries no build ID" >&2; exit 1; }
         "$objcopy" --only-keep-debug "build/release-$preset/bin/$file" "build/release/$name-symbols/$file.$id.debug"
     done
@@ -112,19 +115,22 @@ else
     timestamped="no (unsigned)"
 fi
 # The helper runs as local system in every install and uninstall: signed like the images.
-for arch in x64 x86; do
+for arch in $arches; do
     mkdir "build/release/helper-$arch"
     cp "build/release-$arch/bin/service_wait.exe" "build/release/helper-$arch/"
 done
-sign "build/release/$name"/x64/*.exe "build/release/$name"/x64/*.dll \
-    "build/release/$name"/x86/*.exe "build/release/$name"/x86/*.dll build/release/helper-*/service_wait.exe
+for arch in $arches; do
+    sign "build/release/$name/$arch"/*.exe "build/release/$name/$arch"/*.dll "build/release/helper-$arch/service_wait.exe"
+done
 
 cd build/release
-for arch in x64 x86; do
+packages=""
+for arch in $arches; do
     ../../package/build-msi.sh "$arch" "$package_label" "$name-$arch.msi" "$name/$arch"/* "helper-$arch/service_wait.exe"
+    rm -r "helper-$arch"
+    sign "$name-$arch.msi"
+    packages="$packages $name-$arch.msi"
 done
-rm -r helper-x64 helper-x86
-sign "$name-x64.msi" "$name-x86.msi"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 
 first_line() { "$@" 2>/dev/null | head -1; }
@@ -135,11 +141,13 @@ debian() { dpkg-query -W -f '${Version}' "$1" 2>/dev/null; }
     echo "date: $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%dT%H:%M:%SZ') (SOURCE_DATE_EPOCH $SOURCE_DATE_EPOCH; the packages' times and every file's time stamp)"
     echo "compiler: $(first_line x86_64-w64-mingw32-g++-posix --version), $(first_line i686-w64-mingw32-g++-posix --version) (Debian g++-mingw-w64 $(debian g++-mingw-w64-x86-64-posix))"
     echo "binutils: $(first_line x86_64-w64-mingw32-ld --version) (Debian binutils-mingw-w64 $(debian binutils-mingw-w64-x86-64))"
+    # The ARM64 sysroot records what it was made from.
+    sysroot=$(sed -n 's/^RADIOSWITCH_ARM64_SYSROOT:[A-Z]*=//p' ../release-arm64/CMakeCache.txt)
+    echo "compiler arm64: $(first_line clang-19 --version) (Debian lld-19 $(debian lld-19); sysroot from $(paste -sd , "$sysroot/VERSIONS" | sed 's/,/, /g'))"
     echo "wixl: $(first_line wixl --version) (Debian $(debian wixl))"
     echo "signature: $signature"
     echo "timestamp: $timestamped"
-    echo "product code x64: $(product_code "$name-x64.msi")"
-    echo "product code x86: $(product_code "$name-x86.msi")"
+    for arch in $arches; do echo "product code $arch: $(product_code "$name-$arch.msi")"; done
 } >"$name/BUILDINFO"
 
 (cd "$name" && find . -type f | sed 's|^\./||' | sort | xargs sha256sum >../SHA256SUMS.files)
@@ -149,10 +157,10 @@ for folder in "$name" "$name-symbols"; do
     find "$folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
     find "$folder" -type f | sort | zip -X -q "$folder.zip" -@
 done
-touch -d "@$SOURCE_DATE_EPOCH" "$name.zip" "$name-symbols.zip" "$name-x64.msi" "$name-x86.msi"
-sha256sum "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip" >SHA256SUMS
+touch -d "@$SOURCE_DATE_EPOCH" "$name.zip" "$name-symbols.zip" $packages
+sha256sum "$name.zip" $packages "$name-symbols.zip" >SHA256SUMS
 ../../tests/package/check_release.sh "$name"
-for file in "$name.zip" "$name-x64.msi" "$name-x86.msi" "$name-symbols.zip"; do
+for file in "$name.zip" $packages "$name-symbols.zip"; do
     echo "build/release/$file ($(stat -c %s "$file") bytes)"
 done
 grep -E '^(signature|timestamp|product code .*): ' "$name/BUILDINFO"

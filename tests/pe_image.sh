@@ -10,6 +10,7 @@
 #   safe-seh-table       the 32-bit load configuration's SEHandlerTable (0: none)
 #   function-table       "BEGIN END" (hex virtual addresses) of every unwind entry, x64
 #                        and ARM64
+#   build-id             the CodeView record's GUID, as objdump shows it (hex, no dashes)
 set -eu
 image=$1
 # A field past the end of the file is an error, never an empty value.
@@ -56,9 +57,10 @@ function-table) index=3 ;;
 exports) index=0 ;;
 imports) index=1 ;;
 resource-types) index=2 ;;
+build-id) index=6 ;;
 safe-seh-table) [ "$(u16 "$optional")" -eq 267 ] || { echo "$image: a SafeSEH table is 32-bit only" >&2; exit 2; }
                 index=10 ;;
-*) echo "usage: $0 IMAGE machine|image-base|exports|imports|resource-types|dll-characteristics|safe-seh-table|function-table" >&2
+*) echo "usage: $0 IMAGE machine|image-base|exports|imports|resource-types|dll-characteristics|safe-seh-table|function-table|build-id" >&2
    exit 2 ;;
 esac
 directory=$(u32 $((directories + 8 * index)))
@@ -109,6 +111,19 @@ function-table)
         done ;;
     *) echo "$image: no unwind entries on this machine" >&2; exit 2 ;;
     esac ;;
+build-id)
+    # The CodeView record's GUID, its first three fields in text order as objdump shows it:
+    # debug directory entries of 28 bytes, type 2 (CodeView), the record at its file offset.
+    end=$((at + $(u32 $((directories + 8 * index + 4)))))
+    while [ "$at" -lt "$end" ]; do
+        record=$(u32 $((at + 24)))
+        if [ "$(u32 $((at + 12)))" -eq 2 ] && [ "$(dd if="$image" bs=1 skip="$record" count=4 2>/dev/null)" = RSDS ]; then
+            od -An -tx1 -j $((record + 4)) -N 16 "$image" | tr -d ' \n' |
+                sed -E 's/^(..)(..)(..)(..)(..)(..)(..)(..)/\4\3\2\1\6\5\8\7/'
+            echo
+        fi
+        at=$((at + 28))
+    done ;;
 safe-seh-table)
     # The 32-bit load configuration's SEHandlerTable, at 0x40, where the record reaches it.
     if [ "$(u32 $((directories + 8 * index + 4)))" -gt $((0x40)) ]; then u32 $((at + 0x40)); else echo 0; fi ;;

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Checks a release in the current folder (scripts/release.sh runs it in build/release):
-# the checksums, the build record, both packages' tables (the 32-bit one cannot be
-# installed where no 32-bit program runs; settings Wine does not keep, such as the
-# recovery actions, are checked here too) and the files inside each package against the
+# the checksums, the build record, every architecture's package tables (the 32-bit one
+# cannot be installed where no 32-bit program runs, the arm64 one only under arm64 Wine;
+# settings Wine does not keep, such as the recovery actions, are checked here too) and the files inside each package against the
 # archive's. A signed release has every image and package verified; RADIOSWITCH_VERIFY_CAFILE
 # names the certificates to trust, when they are not the system's.
 # Usage: check_release.sh NAME   (NAME: radioswitch-<version>[-dirty])
@@ -19,9 +19,11 @@ sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS does not match"
 (cd "$name" && sha256sum --quiet -c SHA256SUMS) || fail "$name/SHA256SUMS does not match"
 version=$(sed -n 's/^version: //p' "$name/BUILDINFO")
 expect "version in BUILDINFO" "radioswitch-$version" "$name"
-for field in commit date compiler binutils wixl signature timestamp "product code x64" "product code x86"; do
+for field in commit date compiler binutils "compiler arm64" wixl signature timestamp "product code x64" "product code x86" \
+    "product code arm64"; do
     grep -q "^$field: ." "$name/BUILDINFO" || fail "BUILDINFO has no $field"
 done
+expect "architectures in the archive" "$(cd "$name" && ls -d -- */ | tr -d / | tr '\n' ' ')" "arm64 x64 x86 "
 signature=$(sed -n 's/^signature: //p' "$name/BUILDINFO")
 # A build that is not the release says so in the product's name.
 label=${version#"${version%-dirty}"}
@@ -32,21 +34,29 @@ service="Zentrik Bluetooth Radio Control Service"
 same_version=""
 [ -z "$label" ] ||
     same_version="Installed OR NOT (INSTALLEDBUILD = \"release\" AND INSTALLEDVERSION = \"${version%-dirty}\") "
-arm64='Installed OR NOT (NATIVEARCHITECTURE ~= "ARM64") '
+not_arm64='Installed OR NOT (NATIVEARCHITECTURE ~= "ARM64") '
+others="Installed OR NOT OTHERBITNESSFOUND "
+upgrade_x64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 upgrade_x86=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
+upgrade_arm64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F62
 
-
-for arch in x64 x86; do
+for arch in x64 x86 arm64; do
     msi=$name-$arch.msi
-    upgrade_x64=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F60 upgrade_x86=7C1F5D0E-2B6A-4E38-9A47-3D8E1C5B9F61
+    # Components: 256 marks a 64-bit one.
     case $arch in
-    x64) suffix=64 programs=ProgramFiles64Folder system=System64Folder template="x64;1033" regbits=18
-        upgrade_code=$upgrade_x64 other_code=$upgrade_x86
-        conditions="${same_version}${arm64}Installed OR NOT OTHERBITNESSFOUND NOT WIX_DOWNGRADE_DETECTED " ;;
-    x86) suffix="" programs=ProgramFilesFolder system=SystemFolder template="Intel;1033" regbits=2
-        upgrade_code=$upgrade_x86 other_code=$upgrade_x64
-        conditions="${same_version}${arm64}Installed OR NOT OTHERBITNESSFOUND Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\" NOT WIX_DOWNGRADE_DETECTED " ;;
+    x64) suffix=64 programs=ProgramFiles64Folder system=System64Folder template="x64;1033" regbits=18 components=256
+        upgrade_code=$upgrade_x64 other_codes="{$upgrade_x86}"
+        conditions="${same_version}${not_arm64}${others}NOT WIX_DOWNGRADE_DETECTED " ;;
+    x86) suffix="" programs=ProgramFilesFolder system=SystemFolder template="Intel;1033" regbits=2 components=0
+        upgrade_code=$upgrade_x86 other_codes="{$upgrade_x64}"
+        conditions="${same_version}${not_arm64}${others}Installed OR NOT VersionNT64 OR NATIVEARCHITECTURE ~= \"ARM64\" NOT WIX_DOWNGRADE_DETECTED " ;;
+    arm64) suffix=arm64 programs=ProgramFiles64Folder system=System64Folder template="Arm64;1033" regbits=18 components=256
+        upgrade_code=$upgrade_arm64 other_codes="{$upgrade_x64} {$upgrade_x86}"
+        conditions="Installed OR NATIVEARCHITECTURE ~= \"ARM64\" ${same_version}${others}NOT WIX_DOWNGRADE_DETECTED " ;;
     esac
     expect "$msi template" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" "$template"
+    # Windows Installer runs an Arm64 package only from schema 500 on, a 64-bit one from 200.
+    expect "$msi schema" "$(msiinfo suminfo "$msi" | sed -n 's/^Version: \([0-9]*\) .*/\1/p')" 500
+    expect "$msi components" "$(table "$msi" Component | cut -d'|' -f4 | sort -u)" "$components"
     expect "$msi version" "$(table "$msi" Property | sed -n 's/^ProductVersion|//p')" "${version%-dirty}"
     expect "$msi name" "$(table "$msi" Property | sed -n 's/^ProductName|//p')" "radioswitch ($arch${label:+, $label})"
     expect "$msi product code in BUILDINFO" "$(sed -n "s/^product code $arch: //p" "$name/BUILDINFO")" \
@@ -110,8 +120,10 @@ for arch in x64 x86; do
     expect "$msi Restart Manager" "$(table "$msi" Property | sed -n 's/^MSIRESTARTMANAGERCONTROL|//p')" DisableShutdown
     expect "$msi same version, other build" "$(table "$msi" Upgrade | grep '|WIX_UPGRADE_DETECTED$')" \
         "{$upgrade_code}||${version%-dirty}||513||WIX_UPGRADE_DETECTED"
-    expect "$msi other bitness" "$(table "$msi" Upgrade | grep '|OTHERBITNESSFOUND$')" \
-        "{$other_code}|0.0.0|||258||OTHERBITNESSFOUND"
+    expect "$msi other architectures" "$(table "$msi" Upgrade | grep '|OTHERBITNESSFOUND$' | cut -d'|' -f1 | tr '\n' ' ')" \
+        "$other_codes "
+    [ "$(table "$msi" Upgrade | grep -c '^[^|]*|0.0.0|||258||OTHERBITNESSFOUND$')" = "$(echo $other_codes | wc -w)" ] ||
+        fail "$msi: the other architectures are not detected from 0.0.0 on, detection only"
     event_key="SYSTEM\\\\CurrentControlSet\\\\Services\\\\EventLog\\\\Application\\\\$service"
     [ "$(row "$msi" Registry "[^|]*|2|$event_key\\\\\\?|EventMessageFile|#%\[#ServiceFile\]|ServiceComponent")" = 1 ] ||
         fail "$msi: no REG_EXPAND_SZ EventMessageFile naming the service image"
@@ -141,7 +153,7 @@ for arch in x64 x86; do
     done
     rm -rf "$extracted"
 done
-for image in "$name"/x64/*.exe "$name"/x64/*.dll "$name"/x86/*.exe "$name"/x86/*.dll; do
+for image in "$name"/*/*.exe "$name"/*/*.dll; do
     unzip -l "$name-symbols.zip" | grep -q "/${image##*/}\.[0-9a-f]\{32\}\.debug$" || fail "no debug information for $image"
 done
 [ "$failures" -eq 0 ] || exit 1

@@ -20,7 +20,7 @@ for checkout in a another-checkout; do
 done
 grep -q '^signature: unsigned$' "$work/a.log" || { echo "an unsigned release does not say so"; exit 1; }
 (cd "$work/a/build/release" && ls *.zip *.msi SHA256SUMS) >"$work/outputs"
-[ "$(wc -l <"$work/outputs")" -eq 5 ] || { cat "$work/outputs"; echo "expected two archives, two packages, SHA256SUMS"; exit 1; }
+[ "$(wc -l <"$work/outputs")" -eq 6 ] || { cat "$work/outputs"; echo "expected two archives, three packages, SHA256SUMS"; exit 1; }
 while read -r file; do
     cmp "$work/a/build/release/$file" "$work/another-checkout/build/release/$file" ||
         { echo "$file differs between two checkouts"; exit 1; }
@@ -35,7 +35,7 @@ grep -q "uncommitted changes" "$work/dirty.log" || { cat "$work/dirty.log"; echo
 scripts/release.sh --allow-dirty >"$work/dirty.log" 2>&1 || { cat "$work/dirty.log"; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release-x64/CMakeCache.txt)
 for file in "radioswitch-$version-dirty.zip" "radioswitch-$version-dirty-x64.msi" "radioswitch-$version-dirty-x86.msi" \
-    "radioswitch-$version-dirty-symbols.zip"; do
+    "radioswitch-$version-dirty-arm64.msi" "radioswitch-$version-dirty-symbols.zip"; do
     [ -f "build/release/$file" ] || { ls build/release; echo "no $file"; exit 1; }
 done
 unzip -p "build/release/radioswitch-$version-dirty.zip" "radioswitch-$version-dirty/BUILDINFO" | grep -q -- "-dirty$" ||

@@ -1,5 +1,6 @@
 #!/bin/sh
-# The 64-bit package under Wine, each scenario in a fresh prefix cloned from the template.
+# A 64-bit package (x64, or arm64 under arm64 Wine) under Wine, each scenario in a fresh
+# prefix cloned from the template.
 #   install         the files (the library where LIBRARYDIR says), the service registered
 #                   (quoted path in Program Files, automatic, local system) and running,
 #                   its description, its event source and the product's key; a repair
@@ -14,18 +15,28 @@
 #                   folders kept; a kept registration follows a moved INSTALLFOLDER; the
 #                   lower version, and a build of the same version that is not the release,
 #                   are refused afterwards
-#   bitness         the 32-bit package (made here from the same files) is refused on
-#                   64-bit Windows, and the 64-bit one on Windows on Arm, before anything
-#                   is installed
+#   bitness         the other architectures' packages (made here from the same files) are
+#                   refused before anything is installed: by their launch conditions, the
+#                   arm64 one on x64 by Windows Installer itself; the package itself is
+#                   refused on the other 64-bit architecture (a prefix whose registry says
+#                   so), and its message names the package for it
 #   failed_install  the service's name already registered and disabled: the install fails
 #                   and leaves no file, no event source, no product and that registration
 #                   as it was
 # Usage: package_test.sh SCENARIO LOADER TEMPLATES PACKAGE BUILD_MSI FILE...
 #   (TEMPLATES: the Wine templates' folder; BUILD_MSI and the FILEs it was built from make
-#   the higher version)
+#   the higher version and the other architectures' packages)
 set -u
 scenario=$1 loader=$2 templates=$3 package=$4 build_msi=$5
 shift 5
+# The files' names carry the package's architecture.
+suffix_of() { case $1 in x64) echo 64 ;; x86) echo "" ;; arm64) echo arm64 ;; esac; }
+case $(msiinfo suminfo "$package" | tr -d '\r' | sed -n 's/^Template: //p') in
+"x64;1033") arch=x64 ;;
+"Arm64;1033") arch=arm64 ;;
+*) echo "package_test.sh: $package is neither an x64 nor an arm64 package"; exit 2 ;;
+esac
+suffix=$(suffix_of $arch)
 
 # Beside the templates, where hard links reach them.
 work=$(mktemp -d "$templates/package.XXXXXX") || exit 1
@@ -79,7 +90,7 @@ installed() {
 service_processes() {
     for proc in /proc/[0-9]*; do
         tr '\0' '\n' 2>/dev/null <"$proc/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" &&
-            tr '\0' ' ' 2>/dev/null <"$proc/cmdline" | grep -q 'radioswitchsvc64\.exe' && echo "${proc#/proc/}"
+            tr '\0' ' ' 2>/dev/null <"$proc/cmdline" | grep -q "radioswitchsvc$suffix\\.exe" && echo "${proc#/proc/}"
     done
 }
 version_of() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'; }
@@ -87,7 +98,13 @@ install_package() {
     code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\install.log' "$@")
     [ "$code" = 0 ] || { fail "install exited with \"$code\""; stop_if_failed; }
 }
-expected_path='"C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe"'
+# Refused by a launch condition, before anything is installed: WHAT EXIT-CODE LOG.
+refused_by_condition() {
+    case $2 in 1603 | 1627) ;; *) fail "$1: exit code \"$2\", expected 1603 (1627 under Wine)" ;; esac
+    tr -d '\r' <"$drive_c/$3" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
+        fail "$1 was not refused by its launch condition"
+}
+expected_path="\"C:\Program Files\Zentrik\radioswitch\radioswitchsvc$suffix.exe\""
 
 # The port driver's key, as the platform provides it, with a state the service last saw.
 wine reg add "$radio_key" /f >/dev/null
@@ -97,13 +114,13 @@ case $scenario in
 install)
     install_package 'LIBRARYDIR=C:\RadioLibrary\'
     expect "files installed" "$(ls "$folder" | tr '\n' ' ')" \
-        "INSTALL.md THIRD_PARTY_NOTICES fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf radioctl64.exe radioswitchsvc64.exe "
-    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch64.dll "
+        "INSTALL.md THIRD_PARTY_NOTICES fa39bbd6-335a-1019-b23b-cfb8fb0ba24b.tmf radioctl$suffix.exe radioswitchsvc$suffix.exe "
+    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch$suffix.dll "
     for file in "$@"; do
         name=${file##*/}
         case $name in
         service_wait.exe) ;;
-        radioswitch64.dll) cmp -s "$file" "$drive_c/RadioLibrary/$name" || fail "$name differs from the build's" ;;
+        "radioswitch$suffix.dll") cmp -s "$file" "$drive_c/RadioLibrary/$name" || fail "$name differs from the build's" ;;
         *) cmp -s "$file" "$folder/$name" || fail "$name differs from the build's" ;;
         esac
     done
@@ -115,19 +132,19 @@ install)
     expect "Description" "$(value "$service_key" Description)" \
         "REG_SZ Switches the Zentrik USB Bluetooth radio on and off at the request of the radio support library."
     expect "EventMessageFile" "$(value "$event_key" EventMessageFile)" \
-        'REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc64.exe'
+        "REG_EXPAND_SZ C:\Program Files\Zentrik\radioswitch\radioswitchsvc$suffix.exe"
     expect "TypesSupported" "$(value "$event_key" TypesSupported)" "REG_DWORD 0x7"
     version=$(version_of "$package")
-    expect "products" "$(installed)" "radioswitch (x64, unsigned) $version"
+    expect "products" "$(installed)" "radioswitch ($arch, unsigned) $version"
     product_key='HKLM\SOFTWARE\Zentrik\radioswitch'
     expect "remembered folders" "$(value "$product_key" InstallDir) $(value "$product_key" LibraryDir)" \
         'REG_SZ C:\Program Files\Zentrik\radioswitch\ REG_SZ C:\RadioLibrary\'
     expect "version and build" "$(value "$product_key" Version) $(value "$product_key" Build)" "REG_SZ $version REG_SZ unsigned"
     # The same package again repairs: a missing file back, the stopped service started.
-    rm "$folder/radioctl64.exe"
+    rm "$folder/radioctl$suffix.exe"
     wine sc stop "$service" >/dev/null
     expect "repair exit code" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\repair.log')" 0
-    [ -e "$folder/radioctl64.exe" ] || fail "the repair did not put radioctl64.exe back"
+    [ -e "$folder/radioctl$suffix.exe" ] || fail "the repair did not put radioctl$suffix.exe back"
     expect "service state after the repair" "$(service_state)" RUNNING
     # A service an administrator disabled stays disabled and stopped through a repair.
     # Wine's sc has no config: disabled in the registry, which the next session's SCM reads.
@@ -156,29 +173,33 @@ feature_removal)
     expect "feature removal exit code" "$code" 0
     key_exists "$service_key" && fail "the service is still registered ($(service_state))"
     expect "service processes" "$(service_processes)" ""
-    [ -e "$folder/radioswitchsvc64.exe" ] && fail "the service image is still installed"
+    [ -e "$folder/radioswitchsvc$suffix.exe" ] && fail "the service image is still installed"
     ;;
 bitness)
-    # The tables are the package's; the files only have to carry the 32-bit names.
-    mkdir "$work/x86"
-    for file in "$@"; do name=${file##*/}; cp "$file" "$work/x86/$(echo "$name" | sed 's/64\././')"; done
-    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x86 "$(version_of "$package")" "$drive_c/x86.msi" "$work"/x86/* ||
-        { fail "building the 32-bit package"; stop_if_failed; }
-    code=$(msiexec /i 'C:\x86.msi' /qn /l*v 'C:\x86.log')
-    case $code in 1603 | 1627) ;; *) fail "the 32-bit package: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
-    tr -d '\r' <"$drive_c/x86.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-        fail "the 32-bit package was not refused by its launch condition"
-    [ -e "$drive_c/Program Files (x86)/Zentrik" ] && fail "installed: $(find "$drive_c/Program Files (x86)/Zentrik")"
-    key_exists "$service_key" && fail "a service is registered"
-    expect "products" "$(installed)" ""
-    # Windows on Arm, as its registry names the machine's architecture: the 64-bit package
-    # would install there under emulation.
-    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PROCESSOR_ARCHITECTURE /d ARM64 /f >/dev/null
-    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\arm64.log')
-    case $code in 1603 | 1627) ;; *) fail "the 64-bit package on ARM64: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
-    tr -d '\r' <"$drive_c/arm64.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-        fail "the 64-bit package was not refused on ARM64 by its launch condition"
-    [ -e "$drive_c/Program Files/Zentrik" ] && fail "installed on ARM64: $(find "$drive_c/Program Files/Zentrik")"
+    # The other architectures' packages, made here from this package's files under their
+    # names: only their architecture rules are checked, so the images need not be theirs.
+    case $arch in x64) others="x86 arm64" machine=ARM64 right=arm64 ;; arm64) others="x86 x64" machine=AMD64 right=x64 ;; esac
+    for other in $others; do
+        mkdir "$work/$other"
+        for file in "$@"; do cp "$file" "$work/$other/$(basename "$file" | sed "s/$suffix\./$(suffix_of "$other")./")"; done
+        SOURCE_DATE_EPOCH=1735689600 "$build_msi" "$other" "$(version_of "$package")" "$drive_c/$other.msi" "$work/$other"/* ||
+            { fail "building the $other package"; stop_if_failed; }
+        code=$(msiexec /i "C:\\$other.msi" /qn /l*v "C:\\$other.log")
+        # The arm64 package's platform (Arm64, in its summary) is not x64's.
+        if [ "$arch/$other" = x64/arm64 ]; then expect "the arm64 package: exit code" "$code" 1633
+        else refused_by_condition "the $other package" "$code" "$other.log"; fi
+        [ -n "$(find "$drive_c"/Program\ Files*/Zentrik 2>/dev/null)" ] && fail "the $other package installed files"
+        key_exists "$service_key" && fail "the $other package registered a service"
+        expect "products after the $other package" "$(installed)" ""
+    done
+    # The other 64-bit architecture, as its registry names the machine's: the x64 package
+    # would install on Windows on Arm under emulation. Wine's log leaves out the refusal's
+    # message, which names the package to install instead.
+    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PROCESSOR_ARCHITECTURE /d $machine /f >/dev/null
+    refused_by_condition "the $arch package on $machine" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\machine.log')" machine.log
+    [ -e "$drive_c/Program Files/Zentrik" ] && fail "installed on $machine: $(find "$drive_c/Program Files/Zentrik")"
+    msiinfo export "$package" LaunchCondition | grep NATIVEARCHITECTURE | grep -q "install the $right package" ||
+        fail "the refusal on $machine does not name the $right package"
     ;;
 upgrade)
     install_package 'INSTALLFOLDER=C:\Tools\rs\' 'LIBRARYDIR=C:\RadioLibrary\'
@@ -187,18 +208,18 @@ upgrade)
     # The higher version's service image differs from the installed one by trailing bytes.
     mkdir "$work/higher"
     for file in "$@"; do cp "$file" "$work/higher/"; done
-    echo "upgrade test" >>"$work/higher/radioswitchsvc64.exe"
-    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x64 "$higher" "$drive_c/higher.msi" "$work"/higher/* ||
+    echo "upgrade test" >>"$work/higher/radioswitchsvc$suffix.exe"
+    SOURCE_DATE_EPOCH=1735689600 "$build_msi" $arch "$higher" "$drive_c/higher.msi" "$work"/higher/* ||
         { fail "building version $higher"; stop_if_failed; }
     before=$(service_processes)
     [ -n "$before" ] || fail "no service process before the upgrade"
     code=$(msiexec /i 'C:\higher.msi' /qn /l*v 'C:\upgrade.log')
     expect "upgrade exit code" "$code" 0
-    expect "products" "$(installed)" "radioswitch (x64) $higher"
-    expect "ImagePath" "$(value "$service_key" ImagePath)" 'REG_SZ C:\Tools\rs\radioswitchsvc64.exe'
+    expect "products" "$(installed)" "radioswitch ($arch) $higher"
+    expect "ImagePath" "$(value "$service_key" ImagePath)" "REG_SZ C:\Tools\rs\radioswitchsvc$suffix.exe"
     expect "service state" "$(service_state)" RUNNING
-    cmp -s "$work/higher/radioswitchsvc64.exe" "$drive_c/Tools/rs/radioswitchsvc64.exe" || fail "the old service image is installed"
-    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch64.dll "
+    cmp -s "$work/higher/radioswitchsvc$suffix.exe" "$drive_c/Tools/rs/radioswitchsvc$suffix.exe" || fail "the old service image is installed"
+    expect "library folder" "$(ls "$drive_c/RadioLibrary" | tr '\n' ' ')" "radioswitch$suffix.dll "
     [ -n "$(find "$drive_c/Program Files/Zentrik" -type f 2>/dev/null)" ] && fail "the upgrade moved to the default folder"
     # Wine's RemoveExistingProducts leaves out UPGRADINGPRODUCTCODE, which Windows sets for
     # the old product's removal: that removal, as Windows runs it, stops the service and
@@ -207,7 +228,7 @@ upgrade)
     code=$(msiexec /x 'C:\higher.msi' /qn UPGRADINGPRODUCTCODE={00000000-0000-0000-0000-000000000001} /l*v 'C:\removal.log')
     expect "removal by an upgrade: exit code" "$code" 0
     expect "removal by an upgrade: service state" "$(service_state)" STOPPED
-    [ -e "$drive_c/Tools/rs/radioswitchsvc64.exe" ] && fail "removal by an upgrade: the service image is still installed"
+    [ -e "$drive_c/Tools/rs/radioswitchsvc$suffix.exe" ] && fail "removal by an upgrade: the service image is still installed"
     # Windows's upgrade reads the old product's key before its removal; the next install
     # moves INSTALLFOLDER, and the kept registration follows it.
     wine reg add 'HKLM\SOFTWARE\Zentrik\radioswitch' /v InstallDir /d 'C:\Tools\rs\' /f >/dev/null
@@ -216,24 +237,21 @@ upgrade)
     expect "install after it: exit code" "$code" 0
     expect "install after it: service state" "$(service_state)" RUNNING
     expect "the registration kept" "$(value "$service_key" KeptByUpgrade)" "REG_DWORD 0x1"
-    expect "the kept registration's image" "$(value "$service_key" ImagePath)" 'REG_SZ C:\Tools\moved\radioswitchsvc64.exe'
+    expect "the kept registration's image" "$(value "$service_key" ImagePath)" "REG_SZ C:\Tools\moved\radioswitchsvc$suffix.exe"
     after=$(service_processes)
     [ -n "$after" ] && [ "$after" != "$before" ] ||
         fail "service processes before the upgrade: ${before:-none}, after: ${after:-none}"
     # And back: the lower version is refused, the higher one stays.
-    code=$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\downgrade.log')
-    case $code in 1603 | 1627) ;; *) fail "the lower version: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
     # Wine's log leaves out the condition's message, which Windows shows and logs.
-    tr -d '\r' <"$drive_c/downgrade.log" | grep -q "Action ended .*: LaunchConditions. Return value 0" ||
-        fail "the lower version was not refused by its launch condition"
-    expect "products after the refused downgrade" "$(installed)" "radioswitch (x64) $higher"
+    refused_by_condition "the lower version" "$(msiexec /i 'C:\radioswitch.msi' /qn /l*v 'C:\downgrade.log')" downgrade.log
+    expect "products after the refused downgrade" "$(installed)" "radioswitch ($arch) $higher"
     expect "service state after the refused downgrade" "$(service_state)" RUNNING
     # An unsigned build of the same version does not replace the release.
-    SOURCE_DATE_EPOCH=1735689600 "$build_msi" x64 "$higher-unsigned" "$drive_c/unsigned.msi" "$work"/higher/* ||
+    SOURCE_DATE_EPOCH=1735689600 "$build_msi" $arch "$higher-unsigned" "$drive_c/unsigned.msi" "$work"/higher/* ||
         { fail "building version $higher-unsigned"; stop_if_failed; }
     code=$(msiexec /i 'C:\unsigned.msi' /qn /l*v 'C:\unsigned.log')
     case $code in 1603 | 1627) ;; *) fail "the same version's unsigned build: exit code \"$code\", expected 1603 (1627 under Wine)" ;; esac
-    expect "products after the refused unsigned build" "$(installed)" "radioswitch (x64) $higher"
+    expect "products after the refused unsigned build" "$(installed)" "radioswitch ($arch) $higher"
     ;;
 failed_install)
     wine sc create "$service" binPath= 'C:\elsewhere\other.exe' start= disabled >/dev/null
