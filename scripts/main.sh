@@ -19,7 +19,7 @@ trap 'why="stopped (INT) while $doing"; exit 130' INT
 trap 'why="stopped (TERM) while $doing"; exit 143' TERM
 scripts/setup.sh
 doing="building"
-scripts/build.sh
+scripts/build.sh x64 x86
 
 bin=$PWD/build/x64/bin
 service=$bin/radioswitchsvcsim64.exe
