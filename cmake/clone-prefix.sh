@@ -13,7 +13,9 @@ if ! cp -al "$template" "$prefix" 2>/dev/null; then
     rm -rf "$prefix"
     exec cp -a "$template" "$prefix"
 fi
-cd "$prefix"
+prefix=$(cd "$prefix" && pwd)
+cd "$template"
+# One cp for many files: under an emulator (the arm64 root) every process start counts.
 find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.sys' -o -iname '*.drv' -o -iname '*.cpl' \
     -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.tlb' -o -iname '*.ax' -o -iname '*.nls' \) \
-    -exec sh -c 'for file; do cp --remove-destination -p "$0/$file" "$file"; done' "$template" {} +
+    -exec cp --parents --remove-destination -p -t "$prefix" {} +

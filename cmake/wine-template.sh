@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the Wine prefix that test programs start from, once per Wine: one for each Wine
-# version and each answer to whether it runs 32-bit programs (a prefix made without them
-# cannot run them), shared by every build tree. Prints the template's path.
+# version, each processor architecture (an arm64 Wine's prefix is not an amd64 one's) and
+# each answer to whether it runs 32-bit programs (a prefix made without them cannot run
+# them), shared by every build tree. Prints the template's path.
 # win32 makes a 32-bit prefix instead, a 32-bit Windows: skipped (77) where no 32-bit
 # program runs.
 # Usage: wine-template.sh TEMPLATES [win64|win32]
@@ -16,10 +17,12 @@ case $? in
 esac
 version=$(/usr/lib/wine/wine64 --version 2>/dev/null | tr -cs 'A-Za-z0-9.~+\n-' '-' | sed 's/-*$//')
 [ -n "$version" ] || { echo "wine-template: Wine's 64-bit loader does not run" >&2; exit 1; }
+# The machine Wine runs on: under qemu's user-mode emulation, the emulated one.
+key=$version-$(uname -m)
 if [ "$arch" = win32 ]; then
-    loader=/usr/lib/wine/wine prefix=$templates/$version-win32
+    loader=/usr/lib/wine/wine prefix=$templates/$key-win32
 else
-    loader=/usr/lib/wine/wine64 prefix=$templates/$version-$bits
+    loader=/usr/lib/wine/wine64 prefix=$templates/$key-$bits
 fi
 mkdir -p "$templates" || exit 1
 exec 9>"$prefix.lock"
