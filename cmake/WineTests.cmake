@@ -4,6 +4,12 @@ set(WINE_LOADER wine CACHE STRING "Wine loader that runs this build's test progr
 # Where no 32-bit x86 program can run, the 32-bit loader's tests report skipped (77).
 set(WINE_LOADER_32BIT /usr/lib/wine/wine CACHE STRING "Wine's 32-bit loader")
 get_filename_component(RADIOSWITCH_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine-templates ABSOLUTE)
+# An ARM64 build has no peer of the other bitness (its package ships ARM64 images only):
+# its cross-bitness cases are not registered, and its programs run without them.
+set(RADIOSWITCH_CROSS_BITNESS ON)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL aarch64)
+  set(RADIOSWITCH_CROSS_BITNESS OFF)
+endif()
 # 32-bit test programs run in a 32-bit prefix (the cross-bitness cases in a 64-bit one).
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(RADIOSWITCH_TEST_LABELS wine 32-bit)
@@ -20,7 +26,8 @@ set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT
 
 # radioswitch_add_wine_test(TARGET [CROSS_BITNESS FILTER] [COST SECONDS])
 #   CROSS_BITNESS: the cases FILTER names start peers of the other bitness; they run as a
-#   test of their own (TARGET_cross_bitness), skipped where no 32-bit program can run.
+#   test of their own (TARGET_cross_bitness), skipped where no 32-bit program can run, and
+#   never in a build that has no such peer.
 #   COST: the program's usual duration, so that the longest start first.
 function(radioswitch_add_wine_test target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "CROSS_BITNESS;COST" "")
@@ -28,9 +35,11 @@ function(radioswitch_add_wine_test target)
   set(wine ${WINE_LOADER} ${WINE_LOADER_32BIT} ${RADIOSWITCH_WINE_TEMPLATE} $<TARGET_FILE:${target}>)
   if(arg_CROSS_BITNESS)
     add_test(NAME ${target} COMMAND ${run} ${wine} --gtest_filter=-${arg_CROSS_BITNESS})
-    add_test(NAME ${target}_cross_bitness COMMAND ${run} --cross-bitness ${wine} --gtest_filter=${arg_CROSS_BITNESS})
-    set_tests_properties(${target}_cross_bitness PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
-      LABELS "${RADIOSWITCH_TEST_LABELS};cross-bitness" FAIL_REGULAR_EXPRESSION "Running 0 tests")
+    if(RADIOSWITCH_CROSS_BITNESS)
+      add_test(NAME ${target}_cross_bitness COMMAND ${run} --cross-bitness ${wine} --gtest_filter=${arg_CROSS_BITNESS})
+      set_tests_properties(${target}_cross_bitness PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
+        LABELS "${RADIOSWITCH_TEST_LABELS};cross-bitness" FAIL_REGULAR_EXPRESSION "Running 0 tests")
+    endif()
   else()
     add_test(NAME ${target} COMMAND ${run} ${wine})
   endif()
