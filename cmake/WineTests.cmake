@@ -3,6 +3,11 @@
 set(WINE_LOADER wine CACHE STRING "Wine loader that runs this build's test programs")
 # Where no 32-bit x86 program can run, the 32-bit loader's tests report skipped (77).
 set(WINE_LOADER_32BIT /usr/lib/wine/wine CACHE STRING "Wine's 32-bit loader")
+# wine-test.sh takes a program run by the 32-bit loader for a 32-bit one.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND WINE_LOADER STREQUAL WINE_LOADER_32BIT)
+  message(FATAL_ERROR "A 64-bit build's WINE_LOADER is Wine's 32-bit loader (${WINE_LOADER}); "
+    "64-bit programs, ARM64 ones too, run with /usr/lib/wine/wine64")
+endif()
 get_filename_component(RADIOSWITCH_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/../wine-templates ABSOLUTE)
 # An ARM64 build has no peer of the other bitness (its package ships ARM64 images only):
 # its cross-bitness cases are not registered, and its programs run without them.
