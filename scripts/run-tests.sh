@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the built test programs under this machine's Wine (both bitnesses, or the presets
+# Runs the built test programs under this machine's Wine (every architecture, or the presets
 # given) and says in words what ran where. It passes only where tests ran and passed: a
 # preset whose tests were all skipped fails, and so does a run in which no 32-bit test
 # program could run, except where the kernel refuses 32-bit code: then it says so.
@@ -9,7 +9,7 @@
 # Usage: run-tests.sh [PRESET...]
 set -u
 cd "$(dirname "$0")/.."
-[ $# -gt 0 ] || set -- x64 x86
+[ $# -gt 0 ] || set -- x64 x86 arm64
 machine=$(uname -m)
 where="$(. /etc/os-release && echo "$PRETTY_NAME"), $(/usr/lib/wine/wine64 --version 2>/dev/null || echo "no 64-bit Wine")"
 [ "$machine" != aarch64 ] || where="$where, arm64${RADIOSWITCH_ARM64_EMULATOR:+ under $RADIOSWITCH_ARM64_EMULATOR}"
