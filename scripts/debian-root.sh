@@ -142,7 +142,7 @@ else
     # What running the test programs needs (Wine, CTest, the test scripts' commands, the
     # package tests' tools) and the emulator: Debian 13's qemu-user, static amd64 programs.
     packages="wine wine64 cmake bash dash coreutils findutils diffutils sed grep mawk util-linux
-        wixl msitools faketime base-files base-passwd qemu-user:amd64 from $mirror $security"
+        dpkg wixl msitools faketime base-files base-passwd qemu-user:amd64 from $mirror $security"
     packages=$(printf '%s ' $packages)
 fi
 
@@ -161,10 +161,14 @@ if [ ! -f "$root/.made" ]; then
             mmdebstrap --variant=minbase --include=ca-certificates trixie "$root" \
             "deb $mirror trixie main" "deb $mirror trixie-updates main" "deb $security trixie-security main"
     else
-        # Only extracted: no arm64 code runs while it is made, and no maintainer script.
+        # Only extracted: no arm64 code runs while it is made, and no maintainer script. dpkg
+        # is told what is there (the package tools ask it for their versions).
         setpriv --pdeathsig KILL unshare --mount --propagation private --fork --kill-child \
             mmdebstrap --variant=extract --architectures=arm64,amd64 \
-            --include="$(printf '%s\n' ${packages% from *} | paste -sd,)" trixie "$root" \
+            --include="$(printf '%s\n' ${packages% from *} | paste -sd,)" \
+            --extract-hook='for deb in "$1"/var/cache/apt/archives/*.deb; do
+                echo "Package: $(dpkg-deb -f "$deb" Package)"; echo "Status: install ok installed"; dpkg-deb -f "$deb" |
+                grep -v "^Package:"; echo; done >"$1/var/lib/dpkg/status"' trixie "$root" \
             "deb $mirror trixie main" "deb $mirror trixie-updates main" "deb $security trixie-security main"
         # What those scripts would have made: the accounts, and the commands that Wine's
         # and mawk's alternatives name.
