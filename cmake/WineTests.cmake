@@ -33,9 +33,12 @@ set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT
 #   CROSS_BITNESS: the cases FILTER names start peers of the other bitness; they run as a
 #   test of their own (TARGET_cross_bitness), skipped where no 32-bit program can run, and
 #   never in a build that has no such peer.
+#   ALONE SUFFIX FILTER: the cases FILTER names run as a test of their own (TARGET_SUFFIX),
+#   reported skipped when GoogleTest skipped them: a case that can't run on one platform
+#   never hides among passed ones.
 #   COST: the program's usual duration, so that the longest start first.
 function(radioswitch_add_wine_test target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "CROSS_BITNESS;COST" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "CROSS_BITNESS;COST" "ALONE")
   set(run ${PROJECT_SOURCE_DIR}/cmake/wine-test.sh)
   set(wine ${WINE_LOADER} ${WINE_LOADER_32BIT} ${RADIOSWITCH_WINE_TEMPLATE} $<TARGET_FILE:${target}>)
   if(arg_CROSS_BITNESS)
@@ -45,6 +48,14 @@ function(radioswitch_add_wine_test target)
       set_tests_properties(${target}_cross_bitness PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
         LABELS "${RADIOSWITCH_TEST_LABELS};cross-bitness" FAIL_REGULAR_EXPRESSION "Running 0 tests")
     endif()
+  elseif(arg_ALONE)
+    list(GET arg_ALONE 0 suffix)
+    list(GET arg_ALONE 1 filter)
+    add_test(NAME ${target} COMMAND ${run} ${wine} --gtest_filter=-${filter})
+    add_test(NAME ${target}_${suffix} COMMAND ${run} ${wine} --gtest_filter=${filter})
+    set_tests_properties(${target}_${suffix} PROPERTIES FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77
+      LABELS "${RADIOSWITCH_TEST_LABELS}" FAIL_REGULAR_EXPRESSION "Running 0 tests"
+      SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\] [0-9]+ test")
   else()
     add_test(NAME ${target} COMMAND ${run} ${wine})
   endif()

@@ -26,8 +26,8 @@ RPC_IF_HANDLE RadioControlInterface_v1_0_c_ifspec = const_cast<RPC_CLIENT_INTERF
 
 static PFORMAT_STRING ProcedureFormat(int opnum) { return RadioControlProcFormat + RadioControlProcOffsets[opnum]; }
 
-#ifdef _WIN64
-// The engine reads the arguments from the variadic part, spilled to the home area.
+#if defined(_WIN64) && !defined(__aarch64__)
+// x64: the engine reads the arguments from the variadic part, spilled to the home area.
 void RequestRadioSwitch(handle_t Binding, const char* Request) {
     NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(0), Binding, Request);
 }
@@ -36,8 +36,9 @@ void StopRadioControlServer(handle_t Binding) {
     NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(1), Binding);
 }
 #else
-// The engine reads the arguments from one block at the stack offsets of the format
-// string (handle at 0, string at 4); built explicitly rather than relying on where the
+// x86 and ARM64: the engine takes a pointer to the client's calling stack and reads the
+// arguments at the stack offsets of the format string (handle at 0, string at one
+// pointer's width); the block is built explicitly rather than relying on where the
 // compiler keeps its parameters.
 void RequestRadioSwitch(handle_t Binding, const char* Request) {
     struct {

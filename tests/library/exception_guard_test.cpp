@@ -50,6 +50,17 @@ TEST(ExceptionGuard, CatchesEveryKindOfStructuredException) {
     EXPECT_FALSE(CallWithExceptionGuard([](void*) { RpcRaiseException(RPC_S_SERVER_UNAVAILABLE); }, nullptr, nullptr,
                                         &code));
     EXPECT_EQ(code, static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE));
+    EXPECT_FALSE(CallWithExceptionGuard(Raise, &raised)) << "the code is optional";
+}
+
+TEST(ExceptionGuard, CatchesAMemoryFault) {
+#ifdef __aarch64__
+    // Wine's ARM64 build under qemu never ends the unwind from a hardware fault's
+    // dispatcher frame; Windows on Arm takes the same path for every __except.
+    if (GetEnvironmentVariableA("RADIOSWITCH_ARM64_EMULATOR", nullptr, 0) > 1)
+        GTEST_SKIP() << "a memory fault is not unwound under Wine's ARM64 build in qemu";
+#endif
+    DWORD code = 0;
     EXPECT_FALSE(CallWithExceptionGuard([](void*) { *static_cast<volatile int*>(nullptr) = 1; }, nullptr, nullptr,
                                         &code));
 #ifndef _WIN64
@@ -60,7 +71,6 @@ TEST(ExceptionGuard, CatchesEveryKindOfStructuredException) {
     } else
 #endif
         EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-    EXPECT_FALSE(CallWithExceptionGuard(Raise, &raised)) << "the code is optional";
 }
 
 TEST(ExceptionGuard, ThePlatformUnwindsTheFramesInsideBeforeResuming) {
