@@ -26,8 +26,9 @@ RPC_IF_HANDLE RadioControlInterface_v1_0_c_ifspec = const_cast<RPC_CLIENT_INTERF
 
 static PFORMAT_STRING ProcedureFormat(int opnum) { return RadioControlProcFormat + RadioControlProcOffsets[opnum]; }
 
-#if defined(_WIN64) && !defined(__aarch64__)
-// x64: the engine reads the arguments from the variadic part, spilled to the home area.
+#ifdef _WIN64
+// x64 and ARM64: the engine reads the arguments from the variadic part, which the callee
+// spills next to the caller's stack arguments (the home area on x64, x2 to x7 on ARM64).
 void RequestRadioSwitch(handle_t Binding, const char* Request) {
     NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(0), Binding, Request);
 }
@@ -36,10 +37,9 @@ void StopRadioControlServer(handle_t Binding) {
     NdrClientCall2(const_cast<MIDL_STUB_DESC*>(&RadioControlClientStubDesc), ProcedureFormat(1), Binding);
 }
 #else
-// x86 and ARM64: the engine takes a pointer to the client's calling stack and reads the
-// arguments at the stack offsets of the format string (handle at 0, string at one
-// pointer's width); the block is built explicitly rather than relying on where the
-// compiler keeps its parameters.
+// x86: the engine takes a pointer to the client's calling stack and reads the arguments
+// at the stack offsets of the format string (handle at 0, string at 4); the block is
+// built explicitly rather than relying on where the compiler keeps its parameters.
 void RequestRadioSwitch(handle_t Binding, const char* Request) {
     struct {
         handle_t Binding;

@@ -32,7 +32,10 @@ for preset in "$@"; do
     labels="" what=""
     if [ "$preset" = arm64 ]; then
         if [ "$machine" = aarch64 ]; then
-            labels="-L wine" what=" (the Wine tests)"
+            # Wine's ARM64 build hands a request string to the server as a pointer's bytes:
+            # the programs that send requests are named as not run, never passed.
+            labels="-L wine -LE requests" what=" (the Wine tests but those sending requests)"
+            unsent=$(ctest --preset arm64 -N -L requests | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')
         else
             labels="-LE wine" what=" (the checks outside Wine)" arm64_elsewhere=yes
         fi
@@ -61,6 +64,7 @@ emulated=${RADIOSWITCH_I386_EMULATOR:+, 32-bit programs under $RADIOSWITCH_I386_
 printf '\n== What ran on %s%s\n%b' "$where" "$emulated" "$summary"
 # What did not run here, with the command that runs it elsewhere.
 elsewhere() {
+    [ -z "${unsent:-}" ] || echo "NOT RUN here: the arm64 test programs that send requests across RPC (${unsent% }): under Wine's ARM64 build a request string reaches the server as the bytes of a pointer (README, ARM64)."
     [ "$arm64_elsewhere" = no ] && return
     echo "NOT RUN here: the arm64 test programs under Wine (this $machine machine has no arm64 Wine)."
     echo "Run them in the arm64 Debian 13 root, which brings an emulator for them: scripts/debian-root.sh --arch arm64 scripts/run-tests.sh arm64"
@@ -68,8 +72,11 @@ elsewhere() {
 case $status:$answer in
 1:*) echo "Tests FAILED on $where (presets: $*)." ;;
 0:yes | 0:)
-    if [ "$arm64_elsewhere" = no ]; then
+    if [ "$arm64_elsewhere" = no ] && [ -z "${unsent:-}" ]; then
         echo "All tests passed on $where$emulated (presets: $*)."
+    elif [ "$arm64_elsewhere" = no ]; then
+        echo "Tests passed on $where$emulated (presets: $*): all that ran."
+        elsewhere
     else
         echo "Tests passed on $where$emulated (presets: $*): all but the arm64 test programs under Wine."
         elsewhere
