@@ -81,7 +81,13 @@ key_exists() { wine reg query "$1" | grep -q '^HKEY_'; }
 service_state() { wine sc query "$service" | awk '$1 == "STATE" { print $4 }'; }
 # Display name and version of every installed product named radioswitch.
 installed() {
-    wine reg query "$products" /s | awk '/^HKEY/ { name = ""; version = "" }
+    # reg query always prints at least the key's name; under load Wine at times loses a
+    # command's whole output, which is asked again rather than read as "no product".
+    for _ in 1 2 3; do
+        listing=$(wine reg query "$products" /s)
+        [ -z "$listing" ] || break
+    done
+    printf '%s\n' "$listing" | awk '/^HKEY/ { name = ""; version = "" }
         $1 == "DisplayName" { $1 = $2 = ""; name = substr($0, 3) }
         $1 == "DisplayVersion" { version = $3 }
         name ~ /^radioswitch/ && version != "" { print name " " version; name = "" }'
