@@ -82,7 +82,7 @@ case $status:$answer in
         elsewhere
     fi ;;
 *"kernel refuses"*)
-    echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of both bitnesses."
+    echo "Tests passed on $where (presets: $*): the 64-bit test programs and the image checks of every architecture."
     echo "NOT RUN here: the 32-bit test programs and the cross-bitness cases (${RADIOSWITCH_32BIT_PROGRAMS#no: })."
     echo "Run them in a Debian 13 root, which brings an emulator for them: scripts/debian-root.sh scripts/run-tests.sh"
     elsewhere ;;
