@@ -33,12 +33,7 @@ flock -w 3600 9 || fail "$cache/arm64-sysroot.lock is still held after an hour"
 # Under the lock, a folder of an earlier run is one that was killed before it could clean up.
 rm -rf "$cache"/arm64-sysroot.tmp.*
 
-# The machine's own Debian mirrors, as "URI suite" lines, from one-line and deb822 sources.
-sources() {
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        awk '$1 == "deb" { line = $0; sub(/\[[^]]*\]/, "", line); split(line, field); print field[2], field[3] }
-             /^URIs:/ { uris = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) print uris, $i } /^$/ { uris = "" }'
-}
+sources() { "$(dirname "$0")"/debian-sources.sh; }
 mirror=$(sources | awk '$2 !~ /-/ && $1 ~ /debian\/?$/ { print $1; exit }')
 security=$(sources | awk '$2 ~ /-security$/ && $1 ~ /debian-security\/?$/ { print $1; exit }')
 mirror=${mirror:-http://deb.debian.org/debian}

@@ -125,12 +125,7 @@ contained() {  # USER-NAMESPACE(yes|no) BUILD MODE COMMAND...
     return "$status"
 }
 
-# "URI SUITE" for every Debian source of this machine, one-line and deb822 formats alike.
-sources() {
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        awk '$1 == "deb" { line = $0; sub(/\[[^]]*\]/, "", line); split(line, field); print field[2], field[3] }
-             /^URIs:/ { uris = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) print uris, $i } /^$/ { uris = "" }'
-}
+sources() { "$tree/scripts"/debian-sources.sh; }
 mirror=$(sources | awk '$2 !~ /-/ && $1 ~ /debian\/?$/ { print $1; exit }')
 security=$(sources | awk '$2 ~ /-security$/ { print $1; exit }')
 mirror=${mirror:-http://deb.debian.org/debian}
